@@ -1,0 +1,191 @@
+#include "core/CheckPass.h"
+
+#include "core/LocalTime.h"
+#include "platform/SearchPath.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <unistd.h>
+
+namespace vobrik {
+
+namespace {
+
+constexpr int32_t HalfDay = 43200;
+constexpr int32_t EndOfTime = std::numeric_limits<int32_t>::max();
+
+// Windows-1252 text: 0xE9 is é.
+constexpr const char* PostponementLostText =
+    "Vobrik garde d\xE9j\xE0 100 alarmes : le rappel demand\xE9 n'a pas pu \xEAtre cr\xE9\xE9.\n"
+    "Supprimez une alarme puis cr\xE9"
+    "ez-le \xE0 la main.";
+
+// The amount typed in the ring dialog, read as atol reads it, never past the
+// end of the field.
+long DelayAmount(const TAlarmCheckXfer& xfer) {
+    char text[sizeof xfer.Delay + 1] = {};
+    std::memcpy(text, xfer.Delay, sizeof xfer.Delay);
+    return std::atol(text);
+}
+
+} // namespace
+
+void PlayRingSound(ISound& sound) {
+    char path[300];
+    if (!SearchPath("DRING.WAV", path, sizeof path))
+        path[0] = '\0';
+    if (path[0] != '\0' && ::access(path, F_OK) == 0 && sound.PlayFile(path))
+        return;
+    sound.Beep();
+}
+
+TAlarmChecker::TAlarmChecker(TAlarmTable& table, ITimer& timer, ISound& sound, IRinger& ringer)
+    : Table(table), Timer(timer), Sound(sound), Ringer(ringer) {}
+
+void TAlarmChecker::OnCheckTimer(bool summaryOpen) {
+    if (TimerId != 0)
+        Timer.KillTimer(TimerId);
+    if (Table.AlarmCount > 0 && !summaryOpen && Table.Clock().Now() > Table.Alarms[0]->When)
+        CheckAlarms();
+    TimerId = Timer.SetTimer(CheckTimerId, CheckPeriodMs);
+}
+
+void TAlarmChecker::CheckAlarms() {
+    IClock& clock = Table.Clock();
+    bool forAll = false;
+    bool lostPostponement = false;
+    int result = RingAcknowledge;
+
+    for (int i = 0; i < Table.AlarmCount;) {
+        TAlarm& alarm = *Table.Alarms[i];
+        const int32_t now = clock.Now();
+        if (!(now > alarm.When)) {
+            ++i;
+            continue;
+        }
+
+        // A daily reminder missed on an earlier day (the program was not
+        // running) is moved on silently rather than rung late.
+        bool show = !(alarm.Type == atEveryDays && alarm.EveryDays == 1 &&
+                      DayOfMonth(now) != DayOfMonth(alarm.When));
+
+        std::memset(Xfer.Message, 0, sizeof Xfer.Message);
+        std::strncpy(Xfer.Message, alarm.Message, AlarmMessageSize - 1);
+        std::memset(Xfer.Delay, 0, sizeof Xfer.Delay);
+        Xfer.Delay[0] = '1';
+
+        if (forAll) {
+            show = false;
+        } else {
+            Xfer.DelayDays = 0;
+            Xfer.DelayHours = 1;
+            Xfer.DelayMinutes = 0;
+            Xfer.ForAll = 0;
+            result = RingAcknowledge;
+        }
+
+        if (show) {
+            PlayRingSound(Sound);
+            result = Ringer.RingAlarm(Xfer);
+            if (Xfer.ForAll != 0)
+                forAll = true;
+        }
+
+        if (result == RingRemindTomorrow || result == RingRemindIn) {
+            const int32_t postponed = PostponedWhen(result, clock.Now());
+            if (!Table.IsFull()) {
+                TAlarm postponement;
+                std::memcpy(postponement.Message, alarm.Message, AlarmMessageSize);
+                postponement.When = postponed;
+                postponement.Type = atOnce;
+                postponement.EveryDays = 0;
+                Table.Append(postponement);
+            } else if (alarm.Type == atOnce) {
+                // No free slot: the one-time record itself becomes the
+                // postponement, so the reminder is neither lost nor duplicated.
+                alarm.When = postponed;
+                alarm.EveryDays = 0;
+                continue;
+            } else {
+                lostPostponement = true;
+            }
+        }
+
+        if (alarm.Type == atOnce) {
+            Table.RemoveByMovingLast(i);
+            continue; // the record moved in is visited in its turn
+        }
+        Reschedule(alarm);
+        ++i;
+    }
+
+    Table.SaveAlarms();
+    Table.RefreshAlarmList();
+    if (lostPostponement)
+        Table.Messages().MessageBox(PostponementLostText, "Vobrik", MB_OK);
+}
+
+int32_t TAlarmChecker::PostponedWhen(int result, int32_t now) const {
+    std::tm local = ToLocal(now);
+    if (result == RingRemindTomorrow) {
+        local.tm_mday += 1;
+        local.tm_hour = 0;
+        local.tm_min = 1;
+        local.tm_isdst = -1; // 00:01 on the local clock, whatever the offset then
+        return MakeWhen(local);
+    }
+    // The field holds at most three characters, so the amount fits an int.
+    const int amount = static_cast<int>(DelayAmount(Xfer));
+    if (Xfer.DelayDays == 1) {
+        local.tm_mday += amount;
+        local.tm_isdst = -1; // whole days keep the hour on the local clock
+    }
+    if (Xfer.DelayHours == 1)
+        local.tm_hour += amount;
+    if (Xfer.DelayMinutes == 1)
+        local.tm_min += amount;
+    return MakeWhen(local);
+}
+
+void TAlarmChecker::Reschedule(TAlarm& alarm) {
+    IClock& clock = Table.Clock();
+    std::tm local = ToLocal(alarm.When);
+    // Calendar steps keep the hour on the local clock across a daylight-saving
+    // change; mktime works out the offset of the new date itself.
+    local.tm_isdst = -1;
+
+    switch (alarm.Type) {
+    case atMonthly:
+        while (clock.Now() > alarm.When) {
+            local.tm_mon += 1;
+            alarm.When = MakeWhen(local);
+        }
+        break;
+    case atYearly:
+        local.tm_year += 1;
+        alarm.When = MakeWhen(local);
+        break;
+    case atEveryDays: {
+        // A negative interval would never reach the future: it steps like 0.
+        const int32_t every = alarm.EveryDays > 0 ? alarm.EveryDays : 0;
+        while (clock.Now() > alarm.When) {
+            if (every == 0) {
+                alarm.When = alarm.When > EndOfTime - HalfDay ? EndOfTime : alarm.When + HalfDay;
+                continue;
+            }
+            if (local.tm_mday > std::numeric_limits<int>::max() - every) {
+                alarm.When = EndOfTime;
+                break;
+            }
+            local.tm_mday += every;
+            alarm.When = MakeWhen(local);
+        }
+        break;
+    }
+    default:
+        break; // an unknown type stays due and is seen again at every pass
+    }
+}
+
+} // namespace vobrik

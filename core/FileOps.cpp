@@ -1,0 +1,159 @@
+#include "core/FileOps.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vobrik {
+
+namespace {
+
+class TSystemFileOps final : public IFileOps {
+  public:
+    int Open(const char* path, int flags, mode_t mode) override {
+        return ::open(path, flags | O_CLOEXEC, mode);
+    }
+    ssize_t Read(int fd, void* buffer, size_t size) override { return ::read(fd, buffer, size); }
+    ssize_t Write(int fd, const void* buffer, size_t size) override {
+        return ::write(fd, buffer, size);
+    }
+    int Fsync(int fd) override { return ::fsync(fd); }
+    int Close(int fd) override { return ::close(fd); }
+    int Rename(const char* from, const char* to) override { return ::rename(from, to); }
+    int Unlink(const char* path) override { return ::unlink(path); }
+};
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Where the bytes really go: the target of a symbolic link (followed to its
+// end), otherwise the path itself.
+std::string FinalTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (n < 0)
+            return current;
+        target[n] = '\0';
+        current = target[0] == '/' ? std::string(target) : DirectoryOf(current) + "/" + target;
+    }
+    return current;
+}
+
+bool WriteAll(IFileOps& files, int fd, const unsigned char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = files.Write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void SyncDirectory(IFileOps& files, const std::string& dir) {
+    // Best effort: the rename has happened, and a directory that cannot be
+    // synced does not make the saved data any less complete.
+    const int fd = files.Open(dir.c_str(), O_RDONLY | O_DIRECTORY, 0);
+    if (fd < 0)
+        return;
+    files.Fsync(fd);
+    files.Close(fd);
+}
+
+} // namespace
+
+IFileOps& SystemFileOps() {
+    static TSystemFileOps ops;
+    return ops;
+}
+
+TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
+                          std::vector<unsigned char>& contents) {
+    contents.clear();
+    if (::access(path.c_str(), F_OK) != 0)
+        return TReadResult::NoFile;
+    const int fd = files.Open(path.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return TReadResult::Failed;
+    unsigned char buffer[8192];
+    for (;;) {
+        const ssize_t n = files.Read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int saved = errno;
+            files.Close(fd);
+            errno = saved;
+            return TReadResult::Failed;
+        }
+        if (n == 0)
+            break;
+        contents.insert(contents.end(), buffer, buffer + n);
+    }
+    files.Close(fd);
+    return TReadResult::Read;
+}
+
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data,
+                        size_t size) {
+    const std::string target = FinalTarget(path);
+    const std::string temporary = target + ".tmp";
+
+    mode_t mode = 0666;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        // A file the user made read-only stays as it is, even for root, who
+        // could otherwise replace it through the rename.
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+            errno = EACCES;
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    }
+
+    const int fd = files.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    if (fd < 0)
+        return false;
+
+    bool ok = WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
+              files.Fsync(fd) == 0;
+    int saved = errno;
+    if (files.Close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && files.Rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        files.Unlink(temporary.c_str());
+        errno = saved;
+        return false;
+    }
+    SyncDirectory(files, DirectoryOf(target));
+    return true;
+}
+
+} // namespace vobrik

@@ -1,0 +1,43 @@
+#pragma once
+
+// The system calls behind every file the program keeps. Saving goes through
+// this interface so that tests can make any single call fail.
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vobrik {
+
+class IFileOps {
+  public:
+    virtual ~IFileOps() = default;
+    // Each returns what the POSIX call returns and leaves errno set on failure.
+    virtual int Open(const char* path, int flags, mode_t mode) = 0;
+    virtual ssize_t Read(int fd, void* buffer, size_t size) = 0;
+    virtual ssize_t Write(int fd, const void* buffer, size_t size) = 0;
+    virtual int Fsync(int fd) = 0;
+    virtual int Close(int fd) = 0;
+    virtual int Rename(const char* from, const char* to) = 0;
+    virtual int Unlink(const char* path) = 0;
+};
+
+// The real system calls.
+IFileOps& SystemFileOps();
+
+enum class TReadResult { NoFile, Read, Failed };
+
+// Reads a whole file. NoFile only when it does not exist.
+TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
+                          std::vector<unsigned char>& contents);
+
+// Replaces the file with the given bytes so that a crash or a failure at any
+// moment leaves either the whole old file or the whole new one: the bytes go to
+// a temporary file beside it, are synced, and the temporary file is renamed over
+// the old one. A symbolic link is followed, so the link stays a link. On failure
+// the old file is untouched, the temporary file is removed and errno is set.
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data,
+                        size_t size);
+
+} // namespace vobrik

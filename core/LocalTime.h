@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace vobrik {
+
+// Broken-down local time of a 32-bit time, honouring TZ.
+std::tm ToLocal(int32_t when);
+
+// mktime on the broken-down time, which it normalises in place. A result that
+// a signed 32-bit time cannot hold is clamped to the nearest end of that range,
+// so a record stepped past 2038 rests there instead of wrapping around.
+int32_t MakeWhen(std::tm& local);
+
+inline int DayOfMonth(int32_t when) { return ToLocal(when).tm_mday; }
+
+} // namespace vobrik

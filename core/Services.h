@@ -1,0 +1,84 @@
+#pragma once
+
+// The seams through which the reminder logic reaches the outside world. The
+// program plugs in the window system; the tests plug in fakes.
+
+#include <cstdint>
+
+namespace vobrik {
+
+// Message-box types and answers, with their Windows values so that callers and
+// fakes speak the same numbers.
+constexpr unsigned MB_OK = 0x0;
+constexpr unsigned MB_YESNO = 0x4;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Seconds since 1970-01-01 00:00:00 UTC, as `time` gives them.
+class IClock {
+  public:
+    virtual ~IClock() = default;
+    virtual int32_t Now() = 0;
+};
+
+// Shows a message to the user. Texts are Windows-1252.
+class IMessages {
+  public:
+    virtual ~IMessages() = default;
+    virtual int MessageBox(const char* text, const char* caption, unsigned type) = 0;
+};
+
+// What the table needs of the main dialog's list box. Texts are Windows-1252.
+class IAlarmList {
+  public:
+    virtual ~IAlarmList() = default;
+    virtual void SetRedraw(bool on) = 0;
+    virtual void Clear() = 0;
+    // Adds a line at the end and gives its index.
+    virtual int AddString(const char* text) = 0;
+    virtual void SetItemData(int index, int32_t data) = 0;
+    // -1 when nothing is selected.
+    virtual int GetSelIndex() = 0;
+    // -1 for an invalid index.
+    virtual int32_t GetItemData(int index) = 0;
+    virtual void Invalidate() = 0;
+};
+
+// The main dialog's window timer.
+class ITimer {
+  public:
+    virtual ~ITimer() = default;
+    // Gives the id of the started timer, 0 on failure.
+    virtual unsigned SetTimer(unsigned id, unsigned milliseconds) = 0;
+    virtual void KillTimer(unsigned id) = 0;
+};
+
+class ISound {
+  public:
+    virtual ~ISound() = default;
+    // Plays a sound file to its end. False when it could not be played at all.
+    virtual bool PlayFile(const char* path) = 0;
+    // The exclamation beep.
+    virtual void Beep() = 0;
+};
+
+struct TAlarmCheckXfer;
+
+// Shows the ring dialog modally on the buffer and gives its result (1, 2 or 101).
+class IRinger {
+  public:
+    virtual ~IRinger() = default;
+    virtual int RingAlarm(TAlarmCheckXfer& xfer) = 0;
+};
+
+// Runs the reminder editor on a table slot; true when the user accepted. On
+// acceptance the record has been changed, saved and the list refreshed.
+class IAlarmEditor {
+  public:
+    virtual ~IAlarmEditor() = default;
+    virtual bool EditAlarm(int slot) = 0;
+};
+
+} // namespace vobrik

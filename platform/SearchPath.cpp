@@ -1,0 +1,82 @@
+#include "platform/SearchPath.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef VOBRIK_DATADIR
+#define VOBRIK_DATADIR "/usr/local/share/vobrik"
+#endif
+
+namespace vobrik {
+
+namespace {
+
+std::string ProgramDirectory() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    self[n] = '\0';
+    char* slash = std::strrchr(self, '/');
+    if (slash == nullptr)
+        return {};
+    *slash = '\0';
+    return self;
+}
+
+std::string CurrentDirectory() {
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// True when found; false to go on with the next directory. A path that does
+// not fit is treated as absent here too, like a file that is not there.
+bool TryDirectory(const std::string& dir, const char* name, char* buffer, size_t size) {
+    if (dir.empty())
+        return false;
+    const std::string full = dir == "/" ? "/" + std::string(name) : dir + "/" + name;
+    if (!IsRegularFile(full) || full.size() + 1 > size)
+        return false;
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    return true;
+}
+
+} // namespace
+
+bool SearchPath(const char* name, char* buffer, size_t size) {
+    if (size > 0)
+        buffer[0] = '\0';
+    if (name == nullptr || *name == '\0' || size == 0)
+        return false;
+
+    if (TryDirectory(ProgramDirectory(), name, buffer, size) ||
+        TryDirectory(VOBRIK_DATADIR, name, buffer, size) ||
+        TryDirectory(CurrentDirectory(), name, buffer, size))
+        return true;
+
+    const char* path = std::getenv("PATH");
+    if (path == nullptr)
+        return false;
+    const std::string dirs = path;
+    size_t start = 0;
+    for (;;) {
+        const size_t colon = dirs.find(':', start);
+        const std::string dir = dirs.substr(start, colon - start);
+        if (TryDirectory(dir.empty() ? CurrentDirectory() : dir, name, buffer, size))
+            return true;
+        if (colon == std::string::npos)
+            return false;
+        start = colon + 1;
+    }
+}
+
+} // namespace vobrik
