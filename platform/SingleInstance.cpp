@@ -42,14 +42,14 @@ std::string SafeName(const char* name) {
 } // namespace
 
 std::string RuntimeDirectory() {
+    // The session's runtime directory when it has one, so that every copy
+    // started in the session meets the same lock; a private one in /tmp only
+    // when there is none.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        const std::string dir = std::string(runtime) + "/vobrik";
-        if (PrivateDirectory(dir))
-            return dir;
-    }
-    const std::string dir = "/tmp/vobrik-" + std::to_string(::geteuid());
-    return PrivateDirectory(dir) ? dir : std::string();
+    const std::string dir = runtime != nullptr && runtime[0] != '\0'
+                                ? std::string(runtime) + "/vobrik"
+                                : "/tmp/vobrik-" + std::to_string(::geteuid());
+    return dir[0] == '/' && PrivateDirectory(dir) ? dir : std::string();
 }
 
 TLockResult CreateNamedLock(const char* name) {
