@@ -399,7 +399,10 @@ TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* client, 
 
 TFrameWindow::~TFrameWindow() {
     Finder.reset();
-    // The client goes first, while the frame it may reach back into exists.
+    // The client goes first, while the frame exists; it no longer reaches
+    // back to the frame, which is going anyway.
+    if (ClientWnd != nullptr)
+        ClientWnd->Parent = nullptr;
     ClientWnd.reset();
 }
 
