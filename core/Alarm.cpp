@@ -47,7 +47,7 @@ void DecodeAlarm(const unsigned char (&image)[AlarmRecordSize], TAlarm& alarm) {
 
 void SetAlarmMessage(TAlarm& alarm, const char* text) {
     std::memset(alarm.Message, 0, AlarmMessageSize);
-    std::strncpy(alarm.Message, text, AlarmMessageSize - 1);
+    std::memcpy(alarm.Message, text, strnlen(text, AlarmMessageSize - 1));
 }
 
 } // namespace vobrik

@@ -52,7 +52,7 @@ TLoadResult TAlarmTable::LoadAlarms() {
     for (size_t r = 0; r < whole; ++r) {
         const unsigned char* image = contents.data() + r * AlarmRecordSize;
         if (IsFull()) {
-            Overflow.assign(image, contents.data() + whole * AlarmRecordSize);
+            Overflow.assign(image, image + (whole - r) * AlarmRecordSize);
             break;
         }
         auto alarm = std::make_unique<TAlarm>();

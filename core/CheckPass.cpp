@@ -31,9 +31,9 @@ long DelayAmount(const TAlarmCheckXfer& xfer) {
 
 } // namespace
 
-void PlayRingSound(ISound& sound) {
+void PlayRingSound(ISound& sound, const char* name) {
     char path[300];
-    if (!SearchPath("DRING.WAV", path, sizeof path))
+    if (!SearchPath(name, path, sizeof path))
         path[0] = '\0';
     if (path[0] != '\0' && ::access(path, F_OK) == 0 && sound.PlayFile(path))
         return;
@@ -71,7 +71,7 @@ void TAlarmChecker::CheckAlarms() {
                       DayOfMonth(now) != DayOfMonth(alarm.When));
 
         std::memset(Xfer.Message, 0, sizeof Xfer.Message);
-        std::strncpy(Xfer.Message, alarm.Message, AlarmMessageSize - 1);
+        std::memcpy(Xfer.Message, alarm.Message, strnlen(alarm.Message, AlarmMessageSize - 1));
         std::memset(Xfer.Delay, 0, sizeof Xfer.Delay);
         Xfer.Delay[0] = '1';
 
@@ -132,39 +132,37 @@ int32_t TAlarmChecker::PostponedWhen(int result, int32_t now) const {
         local.tm_mday += 1;
         local.tm_hour = 0;
         local.tm_min = 1;
-        local.tm_isdst = -1; // 00:01 on the local clock, whatever the offset then
-        return MakeWhen(local);
+        return MakeWhenOnLocalClock(local);
     }
     // The field holds at most three characters, so the amount fits an int.
+    // Hours and minutes count real time, with the offset of now; whole days keep
+    // the hour on the local clock.
     const int amount = static_cast<int>(DelayAmount(Xfer));
-    if (Xfer.DelayDays == 1) {
-        local.tm_mday += amount;
-        local.tm_isdst = -1; // whole days keep the hour on the local clock
-    }
     if (Xfer.DelayHours == 1)
         local.tm_hour += amount;
     if (Xfer.DelayMinutes == 1)
         local.tm_min += amount;
+    if (Xfer.DelayDays == 1) {
+        local.tm_mday += amount;
+        return MakeWhenOnLocalClock(local);
+    }
     return MakeWhen(local);
 }
 
 void TAlarmChecker::Reschedule(TAlarm& alarm) {
     IClock& clock = Table.Clock();
     std::tm local = ToLocal(alarm.When);
-    // Calendar steps keep the hour on the local clock across a daylight-saving
-    // change; mktime works out the offset of the new date itself.
-    local.tm_isdst = -1;
 
     switch (alarm.Type) {
     case atMonthly:
         while (clock.Now() > alarm.When) {
             local.tm_mon += 1;
-            alarm.When = MakeWhen(local);
+            alarm.When = MakeWhenOnLocalClock(local);
         }
         break;
     case atYearly:
         local.tm_year += 1;
-        alarm.When = MakeWhen(local);
+        alarm.When = MakeWhenOnLocalClock(local);
         break;
     case atEveryDays: {
         // A negative interval would never reach the future: it steps like 0.
@@ -179,7 +177,7 @@ void TAlarmChecker::Reschedule(TAlarm& alarm) {
                 break;
             }
             local.tm_mday += every;
-            alarm.When = MakeWhen(local);
+            alarm.When = MakeWhenOnLocalClock(local);
         }
         break;
     }

@@ -33,7 +33,7 @@ class TAlarmChecker {
     TAlarmCheckXfer Xfer{};
 };
 
-// Plays "DRING.WAV" from the search path to its end, or beeps when it cannot.
-void PlayRingSound(ISound& sound);
+// Plays the ring sound from the search path to its end, or beeps when it cannot.
+void PlayRingSound(ISound& sound, const char* name = "DRING.WAV");
 
 } // namespace vobrik

@@ -27,4 +27,9 @@ int32_t MakeWhen(std::tm& local) {
     return static_cast<int32_t>(t);
 }
 
+int32_t MakeWhenOnLocalClock(std::tm& local) {
+    local.tm_isdst = -1;
+    return MakeWhen(local);
+}
+
 } // namespace vobrik

@@ -13,6 +13,11 @@ std::tm ToLocal(int32_t when);
 // so a record stepped past 2038 rests there instead of wrapping around.
 int32_t MakeWhen(std::tm& local);
 
+// MakeWhen for calendar steps: the fields are read on the local clock, with the
+// offset that applies on the new date, so a step across a daylight-saving
+// change keeps the hour the user chose.
+int32_t MakeWhenOnLocalClock(std::tm& local);
+
 inline int DayOfMonth(int32_t when) { return ToLocal(when).tm_mday; }
 
 } // namespace vobrik

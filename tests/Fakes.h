@@ -1,0 +1,174 @@
+#pragma once
+
+// Test doubles for the seams of the reminder logic, and small helpers shared by
+// the test suites and the benchmarks.
+
+#include "core/AlarmCheckXfer.h"
+#include "core/FileOps.h"
+#include "core/Services.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vobrik::test {
+
+class FakeClock : public IClock {
+  public:
+    int32_t Time = 0;
+    int32_t Now() override { return Time; }
+};
+
+class FakeMessages : public IMessages {
+  public:
+    struct Shown {
+        std::string Text;
+        std::string Caption;
+        unsigned Type;
+    };
+    std::vector<Shown> Log;
+    int Answer = IDOK;
+    int MessageBox(const char* text, const char* caption, unsigned type) override {
+        Log.push_back({text, caption, type});
+        return Answer;
+    }
+};
+
+class FakeList : public IAlarmList {
+  public:
+    std::vector<std::pair<std::string, int32_t>> Lines;
+    int Selected = -1;
+    std::vector<std::string> Calls; // redraw and invalidate, in order
+    void SetRedraw(bool on) override { Calls.push_back(on ? "redraw on" : "redraw off"); }
+    void Clear() override {
+        Calls.push_back("clear");
+        Lines.clear();
+        Selected = -1;
+    }
+    int AddString(const char* text) override {
+        Lines.emplace_back(text, 0);
+        return static_cast<int>(Lines.size()) - 1;
+    }
+    void SetItemData(int index, int32_t data) override { Lines.at(index).second = data; }
+    int GetSelIndex() override { return Selected; }
+    int32_t GetItemData(int index) override {
+        if (index < 0 || index >= static_cast<int>(Lines.size()))
+            return -1;
+        return Lines[index].second;
+    }
+    void Invalidate() override { Calls.push_back("invalidate"); }
+    std::vector<std::string> Texts() const;
+};
+
+class FakeTimer : public ITimer {
+  public:
+    std::vector<std::string> Calls;
+    unsigned SetTimer(unsigned id, unsigned ms) override {
+        Calls.push_back("set " + std::to_string(id) + " " + std::to_string(ms));
+        return id;
+    }
+    void KillTimer(unsigned id) override { Calls.push_back("kill " + std::to_string(id)); }
+};
+
+class FakeSound : public ISound {
+  public:
+    std::vector<std::string> Played;
+    int Beeps = 0;
+    bool Playable = true;
+    bool PlayFile(const char* path) override {
+        Played.emplace_back(path);
+        return Playable;
+    }
+    void Beep() override { ++Beeps; }
+    int Rings() const { return static_cast<int>(Played.size()) + Beeps; }
+};
+
+// Answers the ring dialog from a script, and remembers what each dialog showed.
+class ScriptedRinger : public IRinger {
+  public:
+    struct Answer {
+        int Result = RingAcknowledge;
+        const char* Delay = nullptr; // null leaves the field as preset
+        int Unit = 0;                // 0 keeps the preset, 1 days, 2 hours, 3 minutes
+        bool ForAll = false;
+    };
+    std::deque<Answer> Script;
+    std::vector<TAlarmCheckXfer> Shown;
+    // Runs when a dialog is shown, before it is answered: a test can move the
+    // clock as a user who takes time to answer would.
+    std::function<void()> OnShow;
+    int RingAlarm(TAlarmCheckXfer& xfer) override;
+};
+
+class FakeEditor : public IAlarmEditor {
+  public:
+    std::function<bool(int)> Edit = [](int) { return false; };
+    std::vector<int> Slots;
+    bool EditAlarm(int slot) override {
+        Slots.push_back(slot);
+        return Edit(slot);
+    }
+};
+
+// The system calls, with one chosen call failing.
+class FaultyFileOps : public IFileOps {
+  public:
+    enum TCall { OpenCall, ReadCall, WriteCall, FsyncCall, CloseCall, RenameCall, UnlinkCall };
+    // Fails the nth (0-based) call of this kind with this errno; -1 fails none.
+    TCall FailCall = OpenCall;
+    int FailAt = -1;
+    int FailErrno = EIO;
+    int Counts[7] = {};
+
+    int Open(const char* path, int flags, mode_t mode) override;
+    ssize_t Read(int fd, void* buffer, size_t size) override;
+    ssize_t Write(int fd, const void* buffer, size_t size) override;
+    int Fsync(int fd) override;
+    int Close(int fd) override;
+    int Rename(const char* from, const char* to) override;
+    int Unlink(const char* path) override;
+
+  private:
+    bool Fails(TCall call);
+};
+
+// Sets TZ for the life of the object and restores the old value.
+class ScopedTz {
+  public:
+    explicit ScopedTz(const char* zone);
+    ~ScopedTz();
+    ScopedTz(const ScopedTz&) = delete;
+    ScopedTz& operator=(const ScopedTz&) = delete;
+
+  private:
+    std::string Old;
+    bool HadOld;
+};
+
+// A fresh directory under the system's temporary directory, removed with its
+// contents at the end.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return Dir + "/" + name; }
+    const std::string& Root() const { return Dir; }
+
+  private:
+    std::string Dir;
+};
+
+// A local time as seconds, with the offset that applies then.
+int32_t Local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// "YYYY-MM-DD HH:MM:SS" in local time.
+std::string ShowLocal(int32_t when);
+
+std::vector<unsigned char> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+} // namespace vobrik::test
