@@ -1,6 +1,6 @@
+#include "Fakes.h"
 #include "calendar/FrenchDate.h"
 #include "calendar/NameDays.h"
-#include "core/LocalTime.h"
 #include "platform/SearchPath.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,6 @@
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -25,32 +24,6 @@ namespace vobrik {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Sets TZ for the lifetime of the object and restores the previous zone.
-class ScopedZone {
-  public:
-    explicit ScopedZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        HadOld_ = old != nullptr;
-        if (HadOld_)
-            Old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedZone() {
-        if (HadOld_)
-            ::setenv("TZ", Old_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    ScopedZone(const ScopedZone&) = delete;
-    ScopedZone& operator=(const ScopedZone&) = delete;
-
-  private:
-    bool HadOld_ = false;
-    std::string Old_;
-};
 
 // Without the zone data every zone quietly becomes UTC, and the local-time
 // tests would prove nothing.
@@ -62,48 +35,7 @@ bool ZoneInstalled(const char* zone) {
 // daylight-saving season.
 const char* const Zones[] = {"Europe/Paris", "America/New_York", "Australia/Sydney"};
 
-int32_t LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0) {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return MakeWhen(local);
-}
-
-class TempDir {
-  public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base ? base : "/tmp") + "/vobrik-calendar-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) != nullptr)
-            Path_ = name.data();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!Path_.empty()) {
-            fs::permissions(Path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-            fs::remove_all(Path_, ignored);
-        }
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    bool Ok() const { return !Path_.empty(); }
-    std::string Path() const { return Path_; }
-    std::string File(const std::string& name) const { return Path_ + "/" + name; }
-
-  private:
-    std::string Path_;
-};
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
+bool WriteText(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << bytes;
     return static_cast<bool>(file);
@@ -174,7 +106,7 @@ std::string UniqueName(const char* what) {
 class ScopedFile {
   public:
     explicit ScopedFile(std::string path) : Path_(std::move(path)) {
-        Ok_ = WriteBytes(Path_, "x\n");
+        Ok_ = WriteText(Path_, "x\n");
     }
     ~ScopedFile() { std::remove(Path_.c_str()); }
     ScopedFile(const ScopedFile&) = delete;
@@ -184,21 +116,6 @@ class ScopedFile {
   private:
     std::string Path_;
     bool Ok_ = false;
-};
-
-struct ShownMessage {
-    std::string Text;
-    std::string Caption;
-    unsigned Type;
-};
-
-class RecordingMessages : public IMessages {
-  public:
-    int MessageBox(const char* text, const char* caption, unsigned type) override {
-        Shown.push_back({text, caption, type});
-        return IDOK;
-    }
-    std::vector<ShownMessage> Shown;
 };
 
 std::string FrenchDate(int32_t when) {
@@ -214,25 +131,24 @@ constexpr size_t SummaryCapacity = 199;
 // come back untouched.
 struct Lookup {
     std::string Text;
-    std::vector<ShownMessage> Shown;
+    std::vector<test::FakeMessages::Shown> Messages;
     bool GuardIntact = true;
 };
 
 Lookup LookUp(const std::string& contents, int32_t when, size_t capacity = SummaryCapacity) {
-    TempDir dir;
-    EXPECT_TRUE(dir.Ok());
-    const std::string path = dir.File("FETES.TXT");
-    EXPECT_TRUE(WriteBytes(path, contents));
+    test::TempDir dir;
+    const std::string path = dir.Path("FETES.TXT");
+    EXPECT_TRUE(WriteText(path, contents));
 
     constexpr size_t Guard = 16;
     const size_t size = std::max(capacity + 1, sizeof NotFound);
     std::vector<char> buffer(size + Guard, '#');
-    RecordingMessages messages;
+    test::FakeMessages messages;
     LookupNameDaysIn(messages, when, buffer.data(), capacity, path.c_str());
 
     Lookup result;
     result.Text.assign(buffer.data(), ::strnlen(buffer.data(), size));
-    result.Shown = messages.Shown;
+    result.Messages = messages.Log;
     for (size_t i = size; i < buffer.size(); ++i)
         result.GuardIntact = result.GuardIntact && buffer[i] == '#';
     return result;
@@ -241,28 +157,28 @@ Lookup LookUp(const std::string& contents, int32_t when, size_t capacity = Summa
 // ---------------------------------------------------------------------------
 
 TEST(FrenchDate, SundayReadsWeekdayDayMonthAndYear) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(FrenchDate(LocalTime(2003, 1, 5)), "Dimanche 5 janvier 2003");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(FrenchDate(test::Local(2003, 1, 5)), "Dimanche 5 janvier 2003");
 }
 
 TEST(FrenchDate, MondayKeepsItsStoredBlank) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(FrenchDate(LocalTime(2003, 1, 6)), "Lundi  6 janvier 2003");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(FrenchDate(test::Local(2003, 1, 6)), "Lundi  6 janvier 2003");
 }
 
 TEST(FrenchDate, WeekdaysFollowTheLocalCalendar) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     const char* const expected[] = {
         "Dimanche 5 janvier 2003", "Lundi  6 janvier 2003", "Mardi 7 janvier 2003",
         "Mercredi 8 janvier 2003", "Jeudi 9 janvier 2003",  "Vendredi 10 janvier 2003",
         "Samedi 11 janvier 2003",
     };
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(FrenchDate(LocalTime(2003, 1, 5 + i)), expected[i]) << "day " << 5 + i;
+        EXPECT_EQ(FrenchDate(test::Local(2003, 1, 5 + i)), expected[i]) << "day " << 5 + i;
 }
 
 TEST(FrenchDate, MonthsAreLowerCaseWindows1252Names) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     const char* const expected[] = {
         "Mercredi 1 janvier 2003",
         "Samedi 1 f\xE9vrier 2003",
@@ -279,30 +195,31 @@ TEST(FrenchDate, MonthsAreLowerCaseWindows1252Names) {
         "cembre 2003",
     };
     for (int month = 1; month <= 12; ++month)
-        EXPECT_EQ(FrenchDate(LocalTime(2003, month, 1)), expected[month - 1]) << "month " << month;
+        EXPECT_EQ(FrenchDate(test::Local(2003, month, 1)), expected[month - 1])
+            << "month " << month;
 }
 
 TEST(FrenchDate, DecemberIsWrittenWithByteE9) {
-    ScopedZone zone("Europe/Paris");
-    const std::string text = FrenchDate(LocalTime(2003, 12, 31));
+    test::ScopedTz zone("Europe/Paris");
+    const std::string text = FrenchDate(test::Local(2003, 12, 31));
     EXPECT_EQ(text, "Mercredi 31 d\xE9"
                     "cembre 2003");
     EXPECT_EQ(static_cast<unsigned char>(text[13]), 0xE9);
 }
 
 TEST(FrenchDate, AugustIsWrittenWithByteFB) {
-    ScopedZone zone("Europe/Paris");
-    const std::string text = FrenchDate(LocalTime(2003, 8, 15));
+    test::ScopedTz zone("Europe/Paris");
+    const std::string text = FrenchDate(test::Local(2003, 8, 15));
     EXPECT_EQ(text, "Vendredi 15 ao\xFBt 2003");
     ASSERT_EQ(text.size(), 21u);
     EXPECT_EQ(static_cast<unsigned char>(text[14]), 0xFB);
 }
 
 TEST(FrenchDate, LongestTextFitsItsTwentySevenBytes) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     char buffer[FrenchDateSize + 8];
     std::memset(buffer, '#', sizeof buffer);
-    FormatFrenchDate(LocalTime(2002, 9, 11), buffer);
+    FormatFrenchDate(test::Local(2002, 9, 11), buffer);
     EXPECT_STREQ(buffer, "Mercredi 11 septembre 2002");
     EXPECT_EQ(std::strlen(buffer), 26u);
     for (size_t i = FrenchDateSize; i < sizeof buffer; ++i)
@@ -310,15 +227,15 @@ TEST(FrenchDate, LongestTextFitsItsTwentySevenBytes) {
 }
 
 TEST(FrenchDate, OverwritesTheBufferAndReturnsIt) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     char buffer[FrenchDateSize];
     std::memset(buffer, 'X', sizeof buffer);
-    EXPECT_EQ(FormatFrenchDate(LocalTime(2003, 5, 1), buffer), buffer);
+    EXPECT_EQ(FormatFrenchDate(test::Local(2003, 5, 1), buffer), buffer);
     EXPECT_STREQ(buffer, "Jeudi 1 mai 2003");
 }
 
 TEST(FrenchDate, CoversTheWholeThirtyTwoBitRange) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     ASSERT_TRUE(ZoneInstalled("Europe/Paris"));
     // 2038-01-19 03:14:07 UTC and 1901-12-13 20:45:52 UTC.
     EXPECT_EQ(FrenchDate(INT32_MAX), "Mardi 19 janvier 2038");
@@ -329,13 +246,13 @@ TEST(FrenchDate, CoversTheWholeThirtyTwoBitRange) {
 
 TEST(FrenchDate, NewDayBeginsAtLocalMidnight) {
     for (const char* name : Zones) {
-        ScopedZone zone(name);
+        test::ScopedTz zone(name);
         ASSERT_TRUE(ZoneInstalled(name)) << name;
         // January and July: one of them is on summer time in every zone.
-        const int32_t january = LocalTime(2003, 1, 6, 0, 0, 0);
+        const int32_t january = test::Local(2003, 1, 6, 0, 0, 0);
         EXPECT_EQ(FrenchDate(january - 1), "Dimanche 5 janvier 2003") << name;
         EXPECT_EQ(FrenchDate(january + 1), "Lundi  6 janvier 2003") << name;
-        const int32_t july = LocalTime(2003, 7, 14, 0, 0, 0);
+        const int32_t july = test::Local(2003, 7, 14, 0, 0, 0);
         EXPECT_EQ(FrenchDate(july - 1), "Dimanche 13 juillet 2003") << name;
         EXPECT_EQ(FrenchDate(july + 1), "Lundi  14 juillet 2003") << name;
     }
@@ -346,94 +263,95 @@ TEST(FrenchDate, SameInstantFallsOnTheDayOfTheZone) {
     ASSERT_TRUE(ZoneInstalled("America/New_York"));
     int32_t parisMidnight;
     {
-        ScopedZone zone("Europe/Paris");
-        parisMidnight = LocalTime(2003, 7, 14, 0, 0, 0) + 1;
+        test::ScopedTz zone("Europe/Paris");
+        parisMidnight = test::Local(2003, 7, 14, 0, 0, 0) + 1;
         EXPECT_EQ(FrenchDate(parisMidnight), "Lundi  14 juillet 2003");
     }
-    ScopedZone zone("America/New_York");
+    test::ScopedTz zone("America/New_York");
     EXPECT_EQ(FrenchDate(parisMidnight), "Dimanche 13 juillet 2003");
 }
 
 // ---------------------------------------------------------------------------
 
 TEST(NameDays, KeyIsTwoDigitDaySlashTwoDigitMonth) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     const Lookup found =
-        LookUp("04/01;Odilon\n05/01;Edouard\n06/01;Melaine\n", LocalTime(2003, 1, 5));
+        LookUp("04/01;Odilon\n05/01;Edouard\n06/01;Melaine\n", test::Local(2003, 1, 5));
     EXPECT_EQ(found.Text, "Edouard");
-    EXPECT_TRUE(found.Shown.empty());
+    EXPECT_TRUE(found.Messages.empty());
 }
 
 TEST(NameDays, DayComesBeforeMonthInTheKey) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("01/05;Mai\n", LocalTime(2003, 1, 5)).Text, NotFound);
-    EXPECT_EQ(LookUp("01/05;Mai\n", LocalTime(2003, 5, 1)).Text, "Mai");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("01/05;Mai\n", test::Local(2003, 1, 5)).Text, NotFound);
+    EXPECT_EQ(LookUp("01/05;Mai\n", test::Local(2003, 5, 1)).Text, "Mai");
 }
 
 TEST(NameDays, KeyWithoutLeadingZeroDoesNotMatch) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("5/01;X\n5/1;Y\n", LocalTime(2003, 1, 5)).Text, NotFound);
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("5/01;X\n5/1;Y\n", test::Local(2003, 1, 5)).Text, NotFound);
 }
 
 TEST(NameDays, BlankBeforeSemicolonDoesNotMatch) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01 ;X\n 05/01;Y\n", LocalTime(2003, 1, 5)).Text, NotFound);
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01 ;X\n 05/01;Y\n", test::Local(2003, 1, 5)).Text, NotFound);
 }
 
 TEST(NameDays, LongerKeyDoesNotMatch) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01/2003;X\n05/010;Y\n", LocalTime(2003, 1, 5)).Text, NotFound);
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01/2003;X\n05/010;Y\n", test::Local(2003, 1, 5)).Text, NotFound);
 }
 
 TEST(NameDays, LineWithoutSemicolonIsIgnored) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01\n05/01 X\n\n05/01;Y\n", LocalTime(2003, 1, 5)).Text, "Y");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01\n05/01 X\n\n05/01;Y\n", test::Local(2003, 1, 5)).Text, "Y");
 }
 
 TEST(NameDays, MatchesAreJoinedInFileOrderWithNothingBetween) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;X, Y\n06/01;Q\n05/01;Z\n", LocalTime(2003, 1, 5)).Text, "X, YZ");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;X, Y\n06/01;Q\n05/01;Z\n", test::Local(2003, 1, 5)).Text, "X, YZ");
 }
 
 TEST(NameDays, TextKeepsItsOwnSemicolons) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;a;b\n", LocalTime(2003, 1, 5)).Text, "a;b");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;a;b\n", test::Local(2003, 1, 5)).Text, "a;b");
 }
 
 TEST(NameDays, TextBytesAreKeptUnchanged) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;C\xE9line, Ana\xEFs  \n", LocalTime(2003, 1, 5)).Text,
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;C\xE9line, Ana\xEFs  \n", test::Local(2003, 1, 5)).Text,
               "C\xE9line, Ana\xEFs  ");
 }
 
 TEST(NameDays, EmptyTextMatchesAndAddsNothing) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;\n05/01;Z\n05/01;\n", LocalTime(2003, 1, 5)).Text, "Z");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;\n05/01;Z\n05/01;\n", test::Local(2003, 1, 5)).Text, "Z");
 }
 
 TEST(NameDays, LastLineWithoutLineEndIsRead) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("04/01;A\n05/01;B", LocalTime(2003, 1, 5)).Text, "B");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("04/01;A\n05/01;B", test::Local(2003, 1, 5)).Text, "B");
 }
 
 TEST(NameDays, TextThatWouldReachCapacityIsSkippedButLaterShorterOnesStillFit) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     const std::string first(150, 'a'), second(60, 'b'), third(20, 'c');
     const Lookup found = LookUp("05/01;" + first + "\n05/01;" + second + "\n05/01;" + third + "\n",
-                                LocalTime(2003, 1, 5), 199);
+                                test::Local(2003, 1, 5), 199);
     EXPECT_EQ(found.Text, first + third);
     EXPECT_TRUE(found.GuardIntact);
 }
 
 TEST(NameDays, JoinedTextStaysStrictlyBelowCapacity) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;123456789\n05/01;X\n", LocalTime(2003, 1, 5), 10).Text, "123456789");
-    EXPECT_EQ(LookUp("05/01;1234567890\n", LocalTime(2003, 1, 5), 11).Text, "1234567890");
-    EXPECT_EQ(LookUp("05/01;1234567890\n05/01;X\n", LocalTime(2003, 1, 5), 50).Text, "1234567890X");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;123456789\n05/01;X\n", test::Local(2003, 1, 5), 10).Text, "123456789");
+    EXPECT_EQ(LookUp("05/01;1234567890\n", test::Local(2003, 1, 5), 11).Text, "1234567890");
+    EXPECT_EQ(LookUp("05/01;1234567890\n05/01;X\n", test::Local(2003, 1, 5), 50).Text,
+              "1234567890X");
 }
 
 TEST(NameDays, LongLineIsReadAsPiecesOf199CharactersEachALineOfItsOwn) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     // 250 characters: the second key starts exactly at character 200, so it is
     // only seen when the first 199 form a piece of their own.
     const std::string head = "01/01;" + std::string(193, 'a');
@@ -442,67 +360,68 @@ TEST(NameDays, LongLineIsReadAsPiecesOf199CharactersEachALineOfItsOwn) {
     ASSERT_EQ(tail.size(), 51u);
     const std::string file = head + tail + "\n02/01;Basile\n";
 
-    const Lookup first = LookUp(file, LocalTime(2003, 1, 1), 250);
+    const Lookup first = LookUp(file, test::Local(2003, 1, 1), 250);
     EXPECT_EQ(first.Text, std::string(193, 'a'));
-    const Lookup second = LookUp(file, LocalTime(2003, 1, 5), 250);
+    const Lookup second = LookUp(file, test::Local(2003, 1, 5), 250);
     EXPECT_EQ(second.Text, "TAIL" + std::string(41, 't'));
-    EXPECT_EQ(LookUp(file, LocalTime(2003, 1, 2), 250).Text, "Basile");
+    EXPECT_EQ(LookUp(file, test::Local(2003, 1, 2), 250).Text, "Basile");
 }
 
 TEST(NameDays, CrLfLinesReadLikeLfLines) {
-    ScopedZone zone("Europe/Paris");
-    EXPECT_EQ(LookUp("05/01;X, Y\r\n06/01;Q\r\n05/01;Z\r\n", LocalTime(2003, 1, 5)).Text, "X, YZ");
-    EXPECT_EQ(LookUp("05/01;\r\n05/01;Z\r\n", LocalTime(2003, 1, 5)).Text, "Z");
+    test::ScopedTz zone("Europe/Paris");
+    EXPECT_EQ(LookUp("05/01;X, Y\r\n06/01;Q\r\n05/01;Z\r\n", test::Local(2003, 1, 5)).Text,
+              "X, YZ");
+    EXPECT_EQ(LookUp("05/01;\r\n05/01;Z\r\n", test::Local(2003, 1, 5)).Text, "Z");
 }
 
 TEST(NameDays, CrLfSplitByTheReadBufferStillEndsTheLine) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     // 198 characters, then CR LF: the CR is the 199th byte of the first read.
     const std::string text(192, 'b');
-    const Lookup found = LookUp("05/01;" + text + "\r\n05/01;Z\r\n", LocalTime(2003, 1, 5), 250);
+    const Lookup found = LookUp("05/01;" + text + "\r\n05/01;Z\r\n", test::Local(2003, 1, 5), 250);
     EXPECT_EQ(found.Text, text + "Z");
 }
 
 TEST(NameDays, KeyFollowsTheLocalDay) {
     const std::string file = "05/01;Veille\n06/01;Lendemain\n13/07;Avant\n14/07;Apres\n";
     for (const char* name : Zones) {
-        ScopedZone zone(name);
+        test::ScopedTz zone(name);
         ASSERT_TRUE(ZoneInstalled(name)) << name;
-        const int32_t january = LocalTime(2003, 1, 6, 0, 0, 0);
+        const int32_t january = test::Local(2003, 1, 6, 0, 0, 0);
         EXPECT_EQ(LookUp(file, january - 1).Text, "Veille") << name;
         EXPECT_EQ(LookUp(file, january + 1).Text, "Lendemain") << name;
-        const int32_t july = LocalTime(2003, 7, 14, 0, 0, 0);
+        const int32_t july = test::Local(2003, 7, 14, 0, 0, 0);
         EXPECT_EQ(LookUp(file, july - 1).Text, "Avant") << name;
         EXPECT_EQ(LookUp(file, july + 1).Text, "Apres") << name;
     }
 }
 
 TEST(NameDays, MissingFileGivesNotFoundText) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     char out[200] = "old text";
-    RecordingMessages messages;
-    LookupNameDaysIn(messages, LocalTime(2003, 1, 5), out, SummaryCapacity, nullptr);
+    test::FakeMessages messages;
+    LookupNameDaysIn(messages, test::Local(2003, 1, 5), out, SummaryCapacity, nullptr);
     EXPECT_STREQ(out, NotFound);
     EXPECT_EQ(std::strlen(out), 27u);
     EXPECT_EQ(static_cast<unsigned char>(out[9]), 0xEA);
-    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_TRUE(messages.Log.empty());
 }
 
 TEST(NameDays, DayWithoutEntryGivesNotFoundTextToo) {
-    ScopedZone zone("Europe/Paris");
-    const Lookup found = LookUp("04/01;Odilon\n06/01;Melaine\n", LocalTime(2003, 1, 5));
+    test::ScopedTz zone("Europe/Paris");
+    const Lookup found = LookUp("04/01;Odilon\n06/01;Melaine\n", test::Local(2003, 1, 5));
     EXPECT_EQ(found.Text, NotFound);
-    EXPECT_TRUE(found.Shown.empty());
-    EXPECT_EQ(LookUp("", LocalTime(2003, 1, 5)).Text, NotFound);
+    EXPECT_TRUE(found.Messages.empty());
+    EXPECT_EQ(LookUp("", test::Local(2003, 1, 5)).Text, NotFound);
 }
 
 TEST(NameDays, NotFoundTextIsCutToASmallCapacity) {
-    ScopedZone zone("Europe/Paris");
+    test::ScopedTz zone("Europe/Paris");
     for (size_t capacity : {size_t{0}, size_t{1}, size_t{20}, size_t{27}}) {
         const size_t size = capacity + 1;
         std::vector<char> buffer(size + 16, '#');
-        RecordingMessages messages;
-        LookupNameDaysIn(messages, LocalTime(2003, 1, 5), buffer.data(), capacity, nullptr);
+        test::FakeMessages messages;
+        LookupNameDaysIn(messages, test::Local(2003, 1, 5), buffer.data(), capacity, nullptr);
         EXPECT_EQ(std::string(buffer.data()), std::string(NotFound, capacity)) << capacity;
         for (size_t i = size; i < buffer.size(); ++i)
             ASSERT_EQ(buffer[i], '#') << "capacity " << capacity << ", byte " << i;
@@ -510,18 +429,17 @@ TEST(NameDays, NotFoundTextIsCutToASmallCapacity) {
 }
 
 TEST(NameDays, FileThatVanishedBeforeOpeningShowsMessageAndGivesEmptyText) {
-    ScopedZone zone("Europe/Paris");
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
-    const std::string path = dir.File("FETES.TXT");
+    test::ScopedTz zone("Europe/Paris");
+    test::TempDir dir;
+    const std::string path = dir.Path("FETES.TXT");
     char out[200] = "old text";
-    RecordingMessages messages;
-    LookupNameDaysIn(messages, LocalTime(2003, 1, 5), out, SummaryCapacity, path.c_str());
+    test::FakeMessages messages;
+    LookupNameDaysIn(messages, test::Local(2003, 1, 5), out, SummaryCapacity, path.c_str());
     EXPECT_STREQ(out, "");
-    ASSERT_EQ(messages.Shown.size(), 1u);
-    EXPECT_EQ(messages.Shown[0].Text, "File Access Error");
-    EXPECT_EQ(messages.Shown[0].Caption, "Error");
-    EXPECT_EQ(messages.Shown[0].Type, MB_OK);
+    ASSERT_EQ(messages.Log.size(), 1u);
+    EXPECT_EQ(messages.Log[0].Text, "File Access Error");
+    EXPECT_EQ(messages.Log[0].Caption, "Error");
+    EXPECT_EQ(messages.Log[0].Type, MB_OK);
 }
 
 // Lowers the limit of open files so that no further file can be opened, and
@@ -554,37 +472,36 @@ class NoFreeDescriptor {
 };
 
 TEST(NameDays, ExistingFileThatCannotBeOpenedShowsMessageAndGivesEmptyText) {
-    ScopedZone zone("Europe/Paris");
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
-    const std::string path = dir.File("FETES.TXT");
-    ASSERT_TRUE(WriteBytes(path, "05/01;Edouard\n"));
+    test::ScopedTz zone("Europe/Paris");
+    test::TempDir dir;
+    const std::string path = dir.Path("FETES.TXT");
+    ASSERT_TRUE(WriteText(path, "05/01;Edouard\n"));
     char out[200] = "old text";
-    RecordingMessages messages;
+    test::FakeMessages messages;
     {
         NoFreeDescriptor limit;
         ASSERT_TRUE(limit.Ok());
-        LookupNameDaysIn(messages, LocalTime(2003, 1, 5), out, SummaryCapacity, path.c_str());
+        LookupNameDaysIn(messages, test::Local(2003, 1, 5), out, SummaryCapacity, path.c_str());
     }
     EXPECT_STREQ(out, "");
-    ASSERT_EQ(messages.Shown.size(), 1u);
-    EXPECT_EQ(messages.Shown[0].Text, "File Access Error");
-    EXPECT_EQ(messages.Shown[0].Caption, "Error");
-    EXPECT_EQ(messages.Shown[0].Type, MB_OK);
+    ASSERT_EQ(messages.Log.size(), 1u);
+    EXPECT_EQ(messages.Log[0].Text, "File Access Error");
+    EXPECT_EQ(messages.Log[0].Caption, "Error");
+    EXPECT_EQ(messages.Log[0].Type, MB_OK);
 
     // The same file reads normally once descriptors are free again.
-    messages.Shown.clear();
-    LookupNameDaysIn(messages, LocalTime(2003, 1, 5), out, SummaryCapacity, path.c_str());
+    messages.Log.clear();
+    LookupNameDaysIn(messages, test::Local(2003, 1, 5), out, SummaryCapacity, path.c_str());
     EXPECT_STREQ(out, "Edouard");
-    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_TRUE(messages.Log.empty());
 }
 
 TEST(NameDays, PublicLookupReadsTheFileTheSearchFinds) {
-    ScopedZone zone("Europe/Paris");
-    const int32_t when = LocalTime(2003, 1, 5);
+    test::ScopedTz zone("Europe/Paris");
+    const int32_t when = test::Local(2003, 1, 5);
     char searched[300];
     char out[200];
-    RecordingMessages messages;
+    test::FakeMessages messages;
     if (SearchPath("FETES.TXT", searched, sizeof searched)) {
         // A shipped or installed copy comes first on the search path.
         char direct[200];
@@ -592,17 +509,16 @@ TEST(NameDays, PublicLookupReadsTheFileTheSearchFinds) {
         LookupNameDays(messages, when, out, SummaryCapacity);
         EXPECT_STREQ(out, direct);
     } else {
-        TempDir dir;
-        ASSERT_TRUE(dir.Ok());
-        ASSERT_TRUE(WriteBytes(dir.File("FETES.TXT"), "05/01;Edouard\n"));
+        test::TempDir dir;
+        ASSERT_TRUE(WriteText(dir.Path("FETES.TXT"), "05/01;Edouard\n"));
         LookupNameDays(messages, when, out, SummaryCapacity);
         EXPECT_STREQ(out, NotFound);
-        ScopedCwd cwd(dir.Path());
+        ScopedCwd cwd(dir.Root());
         ASSERT_TRUE(cwd.Ok());
         LookupNameDays(messages, when, out, SummaryCapacity);
         EXPECT_STREQ(out, "Edouard");
     }
-    EXPECT_TRUE(messages.Shown.empty());
+    EXPECT_TRUE(messages.Log.empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -613,11 +529,10 @@ TEST(SearchPath, FindsFileBesideTheProgramWhileCurrentDirectoryIsElsewhere) {
     const std::string name = UniqueName("beside");
     ScopedFile file(programDir + "/" + name);
     ASSERT_TRUE(file.Ok());
-    TempDir elsewhere;
-    ASSERT_TRUE(elsewhere.Ok());
-    ScopedCwd cwd(elsewhere.Path());
+    test::TempDir elsewhere;
+    ScopedCwd cwd(elsewhere.Root());
     ASSERT_TRUE(cwd.Ok());
-    ScopedPath path(elsewhere.Path());
+    ScopedPath path(elsewhere.Root());
 
     char found[300];
     ASSERT_TRUE(SearchPath(name.c_str(), found, sizeof found));
@@ -630,10 +545,9 @@ TEST(SearchPath, ProgramDirectoryComesBeforeCurrentDirectory) {
     const std::string name = UniqueName("first");
     ScopedFile beside(programDir + "/" + name);
     ASSERT_TRUE(beside.Ok());
-    TempDir elsewhere;
-    ASSERT_TRUE(elsewhere.Ok());
-    ASSERT_TRUE(WriteBytes(elsewhere.File(name), "y\n"));
-    ScopedCwd cwd(elsewhere.Path());
+    test::TempDir elsewhere;
+    ASSERT_TRUE(WriteText(elsewhere.Path(name), "y\n"));
+    ScopedCwd cwd(elsewhere.Root());
     ASSERT_TRUE(cwd.Ok());
 
     char found[300];
@@ -642,42 +556,38 @@ TEST(SearchPath, ProgramDirectoryComesBeforeCurrentDirectory) {
 }
 
 TEST(SearchPath, FindsFileInCurrentDirectory) {
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
+    test::TempDir dir;
     const std::string name = UniqueName("cwd");
-    ASSERT_TRUE(WriteBytes(dir.File(name), "x\n"));
+    ASSERT_TRUE(WriteText(dir.Path(name), "x\n"));
     char found[300];
     EXPECT_FALSE(SearchPath(name.c_str(), found, sizeof found));
     EXPECT_STREQ(found, "");
 
-    ScopedCwd cwd(dir.Path());
+    ScopedCwd cwd(dir.Root());
     ASSERT_TRUE(cwd.Ok());
     ASSERT_TRUE(SearchPath(name.c_str(), found, sizeof found));
-    EXPECT_EQ(fs::canonical(found), fs::canonical(dir.File(name)));
+    EXPECT_EQ(fs::canonical(found), fs::canonical(dir.Path(name)));
 }
 
 TEST(SearchPath, FindsFileInADirectoryOfPath) {
-    TempDir elsewhere, second;
-    ASSERT_TRUE(elsewhere.Ok());
-    ASSERT_TRUE(second.Ok());
+    test::TempDir elsewhere, second;
     const std::string name = UniqueName("path");
-    ASSERT_TRUE(WriteBytes(second.File(name), "x\n"));
-    ScopedCwd cwd(elsewhere.Path());
+    ASSERT_TRUE(WriteText(second.Path(name), "x\n"));
+    ScopedCwd cwd(elsewhere.Root());
     ASSERT_TRUE(cwd.Ok());
-    ScopedPath path("/nonexistent-vobrik-dir:" + second.Path());
+    ScopedPath path("/nonexistent-vobrik-dir:" + second.Root());
 
     char found[300];
     ASSERT_TRUE(SearchPath(name.c_str(), found, sizeof found));
-    EXPECT_EQ(std::string(found), second.File(name));
+    EXPECT_EQ(std::string(found), second.Path(name));
 }
 
 TEST(SearchPath, FullPathTooLongForTheBufferCountsAsNotFound) {
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
+    test::TempDir dir;
     const std::string name = UniqueName("long");
-    const std::string full = dir.File(name);
-    ASSERT_TRUE(WriteBytes(full, "x\n"));
-    ScopedPath path(dir.Path());
+    const std::string full = dir.Path(name);
+    ASSERT_TRUE(WriteText(full, "x\n"));
+    ScopedPath path(dir.Root());
 
     std::vector<char> buffer(full.size() + 1);
     ASSERT_TRUE(SearchPath(name.c_str(), buffer.data(), buffer.size()));
@@ -687,13 +597,12 @@ TEST(SearchPath, FullPathTooLongForTheBufferCountsAsNotFound) {
 }
 
 TEST(SearchPath, DirectoryOfThatNameIsNotAFile) {
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
+    test::TempDir dir;
     const std::string name = UniqueName("dir");
-    ASSERT_TRUE(fs::create_directory(dir.File(name)));
-    ScopedCwd cwd(dir.Path());
+    ASSERT_TRUE(fs::create_directory(dir.Path(name)));
+    ScopedCwd cwd(dir.Root());
     ASSERT_TRUE(cwd.Ok());
-    ScopedPath path(dir.Path());
+    ScopedPath path(dir.Root());
 
     char found[300];
     EXPECT_FALSE(SearchPath(name.c_str(), found, sizeof found));
