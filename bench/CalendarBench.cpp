@@ -1,6 +1,6 @@
+#include "Fakes.h"
 #include "calendar/FrenchDate.h"
 #include "calendar/NameDays.h"
-#include "core/LocalTime.h"
 #include "platform/SearchPath.h"
 
 #include <benchmark/benchmark.h>
@@ -15,25 +15,6 @@
 
 namespace vobrik {
 namespace {
-
-class SilentMessages : public IMessages {
-  public:
-    int MessageBox(const char*, const char*, unsigned) override {
-        ++Shown;
-        return IDOK;
-    }
-    int Shown = 0;
-};
-
-int32_t LocalNoon(int year, int month, int day) {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = 12;
-    local.tm_isdst = -1;
-    return MakeWhen(local);
-}
 
 // A name-day file shaped like the shipped one: one line for each day of a leap
 // year, two or three names each, some of them accented.
@@ -105,8 +86,8 @@ void BM_LookupNameDays(benchmark::State& state) {
         state.SkipWithError("no name-day file");
         return;
     }
-    SilentMessages messages;
-    const int32_t when = LocalNoon(2003, 7, 14);
+    test::FakeMessages messages;
+    const int32_t when = test::Local(2003, 7, 14, 12);
     char out[200];
     for (auto _ : state) {
         LookupNameDays(messages, when, out, 199);
@@ -114,7 +95,7 @@ void BM_LookupNameDays(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetLabel(file.Generated() ? "generated 366-line file" : file.Path());
-    if (messages.Shown != 0)
+    if (!messages.Log.empty())
         state.SkipWithError("the name-day file could not be opened");
 }
 BENCHMARK(BM_LookupNameDays);
@@ -126,8 +107,8 @@ void BM_LookupNameDaysInKnownFile(benchmark::State& state) {
         state.SkipWithError("no name-day file");
         return;
     }
-    SilentMessages messages;
-    const int32_t when = LocalNoon(2003, 7, 14);
+    test::FakeMessages messages;
+    const int32_t when = test::Local(2003, 7, 14, 12);
     char out[200];
     for (auto _ : state) {
         LookupNameDaysIn(messages, when, out, 199, file.Path().c_str());
@@ -139,7 +120,7 @@ BENCHMARK(BM_LookupNameDaysInKnownFile);
 
 void BM_FormatFrenchDate(benchmark::State& state) {
     // A different day each time, through one year, so no date is favoured.
-    const int32_t start = LocalNoon(2002, 9, 11);
+    const int32_t start = test::Local(2002, 9, 11, 12);
     int32_t day = 0;
     char out[FrenchDateSize];
     for (auto _ : state) {
