@@ -48,9 +48,9 @@ int Cancel(TAlarmEditXfer&) {
     return IDCANCEL;
 }
 
-class EditAlarmTest : public ::testing::Test {
+class EditAlarm : public ::testing::Test {
   protected:
-    explicit EditAlarmTest(const char* zone = "Europe/Paris") : Zone(zone) {}
+    explicit EditAlarm(const char* zone = "Europe/Paris") : Zone(zone) {}
 
     ScopedTz Zone;
     TempDir Dir;
@@ -89,12 +89,12 @@ class EditAlarmTest : public ::testing::Test {
     }
 };
 
-class EditAlarmNewYork : public EditAlarmTest {
+class EditAlarmNewYork : public EditAlarm {
   protected:
-    EditAlarmNewYork() : EditAlarmTest("America/New_York") {}
+    EditAlarmNewYork() : EditAlarm("America/New_York") {}
 };
 
-TEST_F(EditAlarmTest, ExistingMonthlyReminderOpensWithItsOwnValues) {
+TEST_F(EditAlarm, ExistingMonthlyReminderOpensWithItsOwnValues) {
     Add(Local(2003, 1, 5, 8, 30, 12), "Loyer", atMonthly, 7);
     Dialog.Script.push_back(Cancel);
     Editor.EditAlarm(0);
@@ -114,7 +114,7 @@ TEST_F(EditAlarmTest, ExistingMonthlyReminderOpensWithItsOwnValues) {
     EXPECT_EQ("7", Text(shown.EveryDaysText));
 }
 
-TEST_F(EditAlarmTest, UnknownTypeOpensWithNoTypeCheckedAndIsKeptWhenNoneIsChosen) {
+TEST_F(EditAlarm, UnknownTypeOpensWithNoTypeCheckedAndIsKeptWhenNoneIsChosen) {
     TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0), "x", 9);
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         EXPECT_EQ(0, xfer.TypeOnce + xfer.TypeMonthly + xfer.TypeYearly + xfer.TypeEveryDays);
@@ -124,7 +124,7 @@ TEST_F(EditAlarmTest, UnknownTypeOpensWithNoTypeCheckedAndIsKeptWhenNoneIsChosen
     EXPECT_EQ(9, alarm.Type);
 }
 
-TEST_F(EditAlarmTest, LaterTypeTestOverridesAnEarlierOne) {
+TEST_F(EditAlarm, LaterTypeTestOverridesAnEarlierOne) {
     TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0));
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         xfer.TypeOnce = 1;
@@ -135,7 +135,7 @@ TEST_F(EditAlarmTest, LaterTypeTestOverridesAnEarlierOne) {
     EXPECT_EQ(atYearly, alarm.Type);
 }
 
-TEST_F(EditAlarmTest, AddedReminderKeepsTheSecondsItWasCreatedWith) {
+TEST_F(EditAlarm, AddedReminderKeepsTheSecondsItWasCreatedWith) {
     Clock.Time = Local(2026, 3, 10, 10, 15, 37);
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         EXPECT_EQ("", Text(xfer.Message));
@@ -160,7 +160,7 @@ TEST_F(EditAlarmTest, AddedReminderKeepsTheSecondsItWasCreatedWith) {
     EXPECT_STREQ("Dentiste", saved.Message);
 }
 
-TEST_F(EditAlarmTest, TypedNumbersAreNormalisedByTheCalendar) {
+TEST_F(EditAlarm, TypedNumbersAreNormalisedByTheCalendar) {
     Add(Local(2026, 6, 15, 10, 0, 5));
     EXPECT_EQ("2026-05-01 10:00:05", ShowLocal(Confirm("31", "4", "2026", "10", "0")));
     EXPECT_EQ("2026-06-15 10:15:05", ShowLocal(Confirm("15", "6", "2026", "9", "75")));
@@ -170,14 +170,14 @@ TEST_F(EditAlarmTest, TypedNumbersAreNormalisedByTheCalendar) {
     EXPECT_EQ("2026-03-01 00:00:05", ShowLocal(Confirm("1", "3", "2026", "", "x")));
 }
 
-TEST_F(EditAlarmTest, EmptyMonthGivesDecemberOfThePreviousYearAtTheTypedHour) {
+TEST_F(EditAlarm, EmptyMonthGivesDecemberOfThePreviousYearAtTheTypedHour) {
     // The old When is in summer time and the new one in winter time: the
     // typed 10:00 must not come out as 09:00.
     Add(Local(2026, 6, 15, 8, 0, 0));
     EXPECT_EQ("2025-12-15 10:00:00", ShowLocal(Confirm("15", "", "2026", "10", "0")));
 }
 
-TEST_F(EditAlarmTest, IntervalIsStoredForEveryType) {
+TEST_F(EditAlarm, IntervalIsStoredForEveryType) {
     TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0));
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         Type(xfer.EveryDaysText, "5");
@@ -188,7 +188,7 @@ TEST_F(EditAlarmTest, IntervalIsStoredForEveryType) {
     EXPECT_EQ(5, alarm.EveryDays);
 }
 
-TEST_F(EditAlarmTest, IntervalTooWideForTheEditIsShownAtItsEndAndKeptUntilChanged) {
+TEST_F(EditAlarm, IntervalTooWideForTheEditIsShownAtItsEndAndKeptUntilChanged) {
     TAlarm& big = Add(Local(2026, 3, 1, 9, 0), "big", atEveryDays, 5000);
     TAlarm& low = Add(Local(2026, 3, 2, 9, 0), "low", atEveryDays, -500);
     Dialog.Script.push_back([](TAlarmEditXfer&) { return IDOK; });
@@ -209,7 +209,7 @@ TEST_F(EditAlarmTest, IntervalTooWideForTheEditIsShownAtItsEndAndKeptUntilChange
     EXPECT_EQ(998, big.EveryDays);
 }
 
-TEST_F(EditAlarmTest, CancelLeavesRecordAndFileAloneAndRestartsTheTimer) {
+TEST_F(EditAlarm, CancelLeavesRecordAndFileAloneAndRestartsTheTimer) {
     const TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0), "garde", atYearly, 3);
     const TAlarm before = alarm;
     ASSERT_TRUE(Table.SaveAlarms());
@@ -229,7 +229,7 @@ TEST_F(EditAlarmTest, CancelLeavesRecordAndFileAloneAndRestartsTheTimer) {
     EXPECT_EQ((std::vector<std::string>{"kill 1", "set 1 30000"}), Timer.Calls);
 }
 
-TEST_F(EditAlarmTest, AFailedDialogCountsAsCancel) {
+TEST_F(EditAlarm, AFailedDialogCountsAsCancel) {
     const TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0), "garde");
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         Type(xfer.Message, "autre");
@@ -239,7 +239,7 @@ TEST_F(EditAlarmTest, AFailedDialogCountsAsCancel) {
     EXPECT_STREQ("garde", alarm.Message);
 }
 
-TEST_F(EditAlarmTest, TimerIsStoppedWhileTheEditorIsOpenAndStartedEvenIfItWasNot) {
+TEST_F(EditAlarm, TimerIsStoppedWhileTheEditorIsOpenAndStartedEvenIfItWasNot) {
     Add(Local(2026, 3, 1, 9, 0));
     TimerId = 0;
     Dialog.OnShow = [&] { EXPECT_TRUE(Timer.Calls.empty()); };
@@ -249,7 +249,7 @@ TEST_F(EditAlarmTest, TimerIsStoppedWhileTheEditorIsOpenAndStartedEvenIfItWasNot
     EXPECT_EQ(1u, TimerId);
 }
 
-TEST_F(EditAlarmTest, IndexOutsideTheTableTouchesNothing) {
+TEST_F(EditAlarm, IndexOutsideTheTableTouchesNothing) {
     Add(Local(2026, 3, 1, 9, 0));
     EXPECT_FALSE(Editor.EditAlarm(-1));
     EXPECT_FALSE(Editor.EditAlarm(1));
@@ -257,7 +257,7 @@ TEST_F(EditAlarmTest, IndexOutsideTheTableTouchesNothing) {
     EXPECT_TRUE(Timer.Calls.empty());
 }
 
-TEST_F(EditAlarmTest, ConfirmedEditSavesBeforeSortingAndKeepsTheId) {
+TEST_F(EditAlarm, ConfirmedEditSavesBeforeSortingAndKeepsTheId) {
     Add(Local(2026, 3, 1, 9, 0), "first");
     Add(Local(2026, 3, 2, 9, 0), "second");
     Table.RefreshAlarmList();
@@ -277,7 +277,7 @@ TEST_F(EditAlarmTest, ConfirmedEditSavesBeforeSortingAndKeepsTheId) {
     EXPECT_EQ(2, List.Lines[0].second);
 }
 
-TEST_F(EditAlarmTest, ModifyOpensTheEditorOnTheSelectedLine) {
+TEST_F(EditAlarm, ModifyOpensTheEditorOnTheSelectedLine) {
     Add(Local(2026, 3, 1, 9, 0), "first");
     Add(Local(2026, 3, 2, 9, 0), "second");
     Table.RefreshAlarmList();
@@ -291,7 +291,7 @@ TEST_F(EditAlarmTest, ModifyOpensTheEditorOnTheSelectedLine) {
     EXPECT_EQ((std::vector<std::string>{"first", "changed"}), List.Texts());
 }
 
-TEST_F(EditAlarmTest, FullLengthMessageIsCutTo199CharactersWhole) {
+TEST_F(EditAlarm, FullLengthMessageIsCutTo199CharactersWhole) {
     const TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0));
     const std::string typed = std::string(198, 'x') + "\xE9\xE8"; // 200 characters
     Dialog.Script.push_back([&](TAlarmEditXfer& xfer) {
@@ -302,14 +302,14 @@ TEST_F(EditAlarmTest, FullLengthMessageIsCutTo199CharactersWhole) {
     EXPECT_EQ(typed.substr(0, 199), std::string(alarm.Message));
 }
 
-TEST_F(EditAlarmTest, LongestStoredMessageOpensWhole) {
+TEST_F(EditAlarm, LongestStoredMessageOpensWhole) {
     Add(Local(2026, 3, 1, 9, 0), std::string(199, 'm').c_str());
     Dialog.Script.push_back(Cancel);
     Editor.EditAlarm(0);
     EXPECT_EQ(std::string(199, 'm'), Text(Dialog.Shown[0].Message));
 }
 
-TEST_F(EditAlarmTest, DateOutsideWhatAWhenHoldsIsRefusedAndTheEditorOpensAgainAsTyped) {
+TEST_F(EditAlarm, DateOutsideWhatAWhenHoldsIsRefusedAndTheEditorOpensAgainAsTyped) {
     const TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0), "rdv");
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         Type(xfer.Message, "rendez-vous");
@@ -336,7 +336,7 @@ TEST_F(EditAlarmTest, DateOutsideWhatAWhenHoldsIsRefusedAndTheEditorOpensAgainAs
     EXPECT_EQ((std::vector<std::string>{"kill 1", "set 1 30000"}), Timer.Calls);
 }
 
-TEST_F(EditAlarmTest, RefusedDateThenCancelKeepsTheRecord) {
+TEST_F(EditAlarm, RefusedDateThenCancelKeepsTheRecord) {
     const TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0), "rdv");
     const int32_t before = alarm.When;
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
@@ -350,14 +350,14 @@ TEST_F(EditAlarmTest, RefusedDateThenCancelKeepsTheRecord) {
     EXPECT_FALSE(std::filesystem::exists(File));
 }
 
-TEST_F(EditAlarmTest, EveryDayOf1902To2037IsAccepted) {
+TEST_F(EditAlarm, EveryDayOf1902To2037IsAccepted) {
     Add(Local(2026, 3, 1, 9, 0));
     EXPECT_EQ("1902-01-01 00:00:00", ShowLocal(Confirm("1", "1", "1902", "0", "0")));
     EXPECT_EQ("2037-12-31 23:59:00", ShowLocal(Confirm("31", "12", "2037", "23", "59")));
     EXPECT_TRUE(Messages.Log.empty());
 }
 
-TEST_F(EditAlarmTest, TypedHourIsKeptAcrossTheChangeToSummerTime) {
+TEST_F(EditAlarm, TypedHourIsKeptAcrossTheChangeToSummerTime) {
     Add(Local(2026, 1, 10, 7, 0, 0)); // winter time
     EXPECT_EQ("2026-07-01 18:00:00", ShowLocal(Confirm("1", "7", "2026", "18", "0")));
 }
@@ -367,7 +367,7 @@ TEST_F(EditAlarmNewYork, TypedHourIsKeptAcrossTheChangeToWinterTime) {
     EXPECT_EQ("2026-12-01 18:00:00", ShowLocal(Confirm("1", "12", "2026", "18", "0")));
 }
 
-TEST_F(EditAlarmTest, RepeatedAutumnHourIsReadWithTheOldDaylightSavingFlag) {
+TEST_F(EditAlarm, RepeatedAutumnHourIsReadWithTheOldDaylightSavingFlag) {
     // 25 October 2026 in Paris: 02:30 comes first in summer time (00:30 UTC),
     // then in winter time (01:30 UTC).
     // Each record is made after a mktime on the other side of the change, so
