@@ -11,19 +11,6 @@ namespace vobrik {
 
 namespace {
 
-std::string ProgramDirectory() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return {};
-    self[n] = '\0';
-    char* slash = std::strrchr(self, '/');
-    if (slash == nullptr)
-        return {};
-    *slash = '\0';
-    return self;
-}
-
 std::string CurrentDirectory() {
     char cwd[PATH_MAX];
     return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
@@ -47,6 +34,19 @@ bool TryDirectory(const std::string& dir, const char* name, char* buffer, size_t
 }
 
 } // namespace
+
+std::string ProgramDirectory() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    self[n] = '\0';
+    char* slash = std::strrchr(self, '/');
+    if (slash == nullptr)
+        return {};
+    *slash = '\0';
+    return self;
+}
 
 std::string InstalledDataDirectory(const std::string& programDirectory) {
     if (programDirectory.empty())

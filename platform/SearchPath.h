@@ -16,6 +16,9 @@ namespace vobrik {
 // not found.
 bool SearchPath(const char* name, char* buffer, size_t size);
 
+// The directory of the running program, empty when it cannot be told.
+std::string ProgramDirectory();
+
 // The data directory that belongs to a program installed in programDirectory.
 std::string InstalledDataDirectory(const std::string& programDirectory);
 

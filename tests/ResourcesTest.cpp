@@ -2,6 +2,7 @@
 // build copies them beside the programs.
 
 #include "Fakes.h"
+#include "platform/SearchPath.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,7 @@ namespace {
 using namespace vobrik::test;
 
 std::string BesideProgram(const char* name) {
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return name;
-    self[n] = '\0';
-    std::string dir(self);
-    return dir.substr(0, dir.rfind('/') + 1) + name;
+    return ProgramDirectory() + "/" + name;
 }
 
 uint32_t Le32(const std::vector<unsigned char>& b, size_t at) {
