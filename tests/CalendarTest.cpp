@@ -85,15 +85,6 @@ class ScopedPath {
     std::string Old_;
 };
 
-std::string ProgramDirectory() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return {};
-    self[n] = '\0';
-    return fs::path(self).parent_path().string();
-}
-
 // A file name no shipped or installed file carries, so the search cannot stumble
 // on someone else's copy.
 std::string UniqueName(const char* what) {
