@@ -154,17 +154,6 @@ TEST_F(ResWin, PaintDrawsBothPanelsCallByCall) {
     EXPECT_TRUE(Shell.Calls.empty()) << "the contents fit: no growth";
 }
 
-TEST_F(ResWin, TextCellsTakeTheirPanelsColour) {
-    Names("01/05;Joseph\n02/05;Boris\n");
-    SetUp(MakeLines({"09:00 - Dentiste"}), MakeLines({"18:30 - Train"}));
-    Paint(Local(2026, 5, 1, 8, 0));
-    ASSERT_EQ(6u, DC.Texts.size());
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(Describe(TColor{0, 255, 255}), Describe(DC.Texts[i].Background)) << i;
-    for (size_t i = 3; i < 6; ++i)
-        EXPECT_EQ(Describe(TColor{224, 224, 224}), Describe(DC.Texts[i].Background)) << i;
-}
-
 // Today one name-day line and two reminders, tomorrow two name-day lines and
 // one reminder: Y = 35 + 20 + 30 = 85.
 TEST_F(ResWin, LayoutWithOneAndTwoNameDayLines) {
@@ -197,14 +186,6 @@ TEST_F(ResWin, LayoutWithTwoAndOneNameDayLinesAndNoReminders) {
     EXPECT_EQ(82, DC.Fills[1].Rect.Top);
 }
 
-TEST_F(ResWin, EmptyNameDayTextDrawsNoLine) {
-    Win->NameDays = [](IMessages&, int32_t, char* out, size_t) { out[0] = '\0'; };
-    SetUp(nullptr, nullptr);
-    Paint(Local(2026, 5, 1, 8, 0));
-    EXPECT_EQ((Strings{"Vendredi 1 mai 2026", "Samedi 2 mai 2026"}), DC.TextStrings());
-    EXPECT_EQ((Tops{30, 40, 75}), RuleHeights());
-}
-
 TEST_F(ResWin, FileWithoutTheDayShowsTheNotFoundText) {
     Names("03/05;Philippe\n");
     SetUp(nullptr, nullptr);
@@ -214,6 +195,8 @@ TEST_F(ResWin, FileWithoutTheDayShowsTheNotFoundText) {
         DC.TextStrings());
 }
 
+// The lookup's error leaves an empty text: no name-day line, the separator
+// right at 30.
 TEST_F(ResWin, LookupErrorIsShownOverTheWindowAndDrawsNoNames) {
     Win->NameDays = [](IMessages& owner, int32_t, char* out, size_t) {
         out[0] = '\0';
@@ -225,6 +208,7 @@ TEST_F(ResWin, LookupErrorIsShownOverTheWindowAndDrawsNoNames) {
                        "MessageBox File Access Error / Error / 0"}),
               Shell.Calls);
     EXPECT_EQ((Strings{"Vendredi 1 mai 2026", "Samedi 2 mai 2026"}), DC.TextStrings());
+    EXPECT_EQ((Tops{30, 40, 75}), RuleHeights());
 }
 
 TEST_F(ResWin, DatesAndNamesFollowTheClockWhileRemindersStayAsBuilt) {
@@ -316,6 +300,7 @@ TEST_F(ResWin, WrapTooWideTextBreaksAtTheCommaWhichIsNotDrawn) {
         EXPECT_EQ(5, text.X);
 }
 
+// The limit is the whole client width, although lines start at x = 5.
 TEST_F(ResWin, WrapTextThatFitsIsOneLine) {
     EXPECT_EQ(Strings{"Anne, Luc"}, Wrap("Anne, Luc", 91));
     EXPECT_EQ(120, Y);
@@ -356,12 +341,6 @@ TEST_F(ResWin, WrapCharactersAreMeasuredAsUnsignedBytesInTheCurrentFont) {
     DC.OwnWidth[0xE9] = 45;
     EXPECT_EQ((Strings{"\xE9\xE9", " x"}), Wrap("\xE9\xE9, x", 100));
     EXPECT_EQ("GetCharWidth 233", DC.Calls.front());
-}
-
-TEST_F(ResWin, WrapLimitIsTheFullClientWidthNotTheDrawnWidth) {
-    // Drawn from x = 5, a 95-pixel line still counts as fitting a 100-pixel
-    // client area.
-    EXPECT_EQ(Strings{"Abcd, Efg"}, Wrap("Abcd, Efg", 100));
 }
 
 // --- Click and lifetime ---
