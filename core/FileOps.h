@@ -37,7 +37,6 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
 // a temporary file beside it, are synced, and the temporary file is renamed over
 // the old one. A symbolic link is followed, so the link stays a link. On failure
 // the old file is untouched, the temporary file is removed and errno is set.
-bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data,
-                        size_t size);
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size);
 
 } // namespace vobrik

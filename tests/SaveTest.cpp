@@ -26,7 +26,9 @@ std::string Describe(const Fault& fault) {
            (fault.Errno == ENOSPC ? "ENOSPC" : "EIO");
 }
 
-void PrintTo(const Fault& fault, std::ostream* out) { *out << Describe(fault); }
+void PrintTo(const Fault& fault, std::ostream* out) {
+    *out << Describe(fault);
+}
 
 class SaveAlarmsTest : public ::testing::TestWithParam<Fault> {
   protected:
@@ -73,20 +75,24 @@ TEST_P(SaveAlarmsTest, FailedCallLeavesTheOldFileAndASecondSaveWorks) {
     EXPECT_EQ(40u * AlarmRecordSize, ReadBytes(File).size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryCall, SaveAlarmsTest,
-    ::testing::Values(Fault{FaultyFileOps::OpenCall, 0, ENOSPC}, Fault{FaultyFileOps::OpenCall, 0, EIO},
-                      Fault{FaultyFileOps::WriteCall, 0, ENOSPC}, Fault{FaultyFileOps::WriteCall, 0, EIO},
-                      Fault{FaultyFileOps::FsyncCall, 0, ENOSPC}, Fault{FaultyFileOps::FsyncCall, 0, EIO},
-                      Fault{FaultyFileOps::CloseCall, 0, ENOSPC}, Fault{FaultyFileOps::CloseCall, 0, EIO},
-                      Fault{FaultyFileOps::RenameCall, 0, ENOSPC}, Fault{FaultyFileOps::RenameCall, 0, EIO}),
-    [](const ::testing::TestParamInfo<Fault>& param) {
-        std::string name = Describe(param.param);
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(EveryCall, SaveAlarmsTest,
+                         ::testing::Values(Fault{FaultyFileOps::OpenCall, 0, ENOSPC},
+                                           Fault{FaultyFileOps::OpenCall, 0, EIO},
+                                           Fault{FaultyFileOps::WriteCall, 0, ENOSPC},
+                                           Fault{FaultyFileOps::WriteCall, 0, EIO},
+                                           Fault{FaultyFileOps::FsyncCall, 0, ENOSPC},
+                                           Fault{FaultyFileOps::FsyncCall, 0, EIO},
+                                           Fault{FaultyFileOps::CloseCall, 0, ENOSPC},
+                                           Fault{FaultyFileOps::CloseCall, 0, EIO},
+                                           Fault{FaultyFileOps::RenameCall, 0, ENOSPC},
+                                           Fault{FaultyFileOps::RenameCall, 0, EIO}),
+                         [](const ::testing::TestParamInfo<Fault>& param) {
+                             std::string name = Describe(param.param);
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 // A write that stores only part of what it was given must be continued, not
 // taken as the whole image.
