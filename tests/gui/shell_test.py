@@ -219,6 +219,18 @@ def test_sigterm_ends_the_program_cleanly(s):
     wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
 
 
+def test_sigterm_during_the_quit_question_ends_the_program(s):
+    s.write("VOBRIK.INI", DEFAULT_SETTINGS)
+    process = s.start()
+    frame = started_visible(s, process)
+    s.click_dialog_units(frame, *QUIT_BUTTON)
+    wait_for(lambda: s.windows_named("Confirmation", process), "the quit question")
+    process.send_signal(signal.SIGTERM)
+    assert s.exit_code(process) == 0
+    wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
+    assert s.read("VOBRIK.INI") == DEFAULT_SETTINGS
+
+
 # -- settings ----------------------------------------------------------------
 
 def test_each_check_box_click_rewrites_the_settings(s):
@@ -319,6 +331,8 @@ TESTS = {
     "UnsafeRuntimeDirectory": (test_unsafe_runtime_directory_shows_the_first_message,
                                True, True),
     "SigtermEndsCleanly": (test_sigterm_ends_the_program_cleanly, True, False),
+    "SigtermDuringAQuestionEnds": (test_sigterm_during_the_quit_question_ends_the_program,
+                                   True, False),
     "CheckBoxClicksRewriteSettings": (test_each_check_box_click_rewrites_the_settings,
                                       True, False),
     "UnreadableSettingsStopSetUp": (test_unreadable_settings_stop_the_set_up, True, True),
