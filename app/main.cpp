@@ -12,6 +12,7 @@ namespace vobrik {
 namespace {
 
 constexpr const char* StartCaption = "Erreur";
+constexpr int StartingCopyWaitMs = 3000;
 constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du Mutex";
 // Windows-1252 text: 0xE9 is é.
 constexpr const char* AlreadyRunningText =
@@ -29,6 +30,9 @@ int ProgramMain(int argc, char* argv[]) {
         MessageBoxEx(LockFailedText, StartCaption, MB_OK);
         return 0;
     case TLockResult::AlreadyExists:
+        // A copy that has just taken the lock may not answer lookups yet.
+        if (BringRunningWindowForward("Vobrik", StartingCopyWaitMs))
+            return 0;
         MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
         return 0;
     }

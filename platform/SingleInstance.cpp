@@ -77,7 +77,37 @@ std::string WindowLookupPath(const char* title) {
     return dir.empty() ? std::string() : dir + "/" + SafeName(title) + ".window";
 }
 
-bool BringRunningWindowForward(const char* title) {
+namespace {
+
+// -1 when nobody listens there (yet), 0 for no answer, 1 for an answer.
+int AskToShow(const sockaddr_un& address) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == ENOENT || error == ECONNREFUSED ? -1 : 0;
+    }
+    int answered = 0;
+    static const char request[] = "show\n";
+    if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) ==
+        static_cast<ssize_t>(sizeof request - 1)) {
+        pollfd p{fd, POLLIN, 0};
+        int ready;
+        while ((ready = ::poll(&p, 1, AnswerTimeoutMs)) < 0 && errno == EINTR) {
+        }
+        char reply[16] = {};
+        if (ready == 1 && ::recv(fd, reply, sizeof reply - 1, 0) > 0)
+            answered = std::strncmp(reply, "ok", 2) == 0 ? 1 : 0;
+    }
+    ::close(fd);
+    return answered;
+}
+
+} // namespace
+
+bool BringRunningWindowForward(const char* title, int waitMs) {
     const std::string path = WindowLookupPath(title);
     sockaddr_un address{};
     if (path.empty() || path.size() >= sizeof address.sun_path)
@@ -85,22 +115,13 @@ bool BringRunningWindowForward(const char* title) {
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
 
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool answered = false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        static const char request[] = "show\n";
-        if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(sizeof request - 1)) {
-            pollfd p{fd, POLLIN, 0};
-            char reply[16] = {};
-            if (::poll(&p, 1, AnswerTimeoutMs) == 1 && ::recv(fd, reply, sizeof reply - 1, 0) > 0)
-                answered = std::strncmp(reply, "ok", 2) == 0;
-        }
+    constexpr int RetryMs = 50;
+    for (int waited = 0;; waited += RetryMs) {
+        const int outcome = AskToShow(address);
+        if (outcome >= 0 || waited >= waitMs)
+            return outcome == 1;
+        ::usleep(RetryMs * 1000);
     }
-    ::close(fd);
-    return answered;
 }
 
 } // namespace vobrik

@@ -17,8 +17,9 @@ TLockResult CreateNamedLock(const char* name);
 
 // Asks the running copy whose main window has this title to bring it to the
 // top, show it, restore it and make it the foreground window. True once that
-// copy has answered; false when none answers within a few seconds.
-bool BringRunningWindowForward(const char* title);
+// copy has answered; false when none answers within a few seconds. A copy that
+// is still starting may not listen yet: waitMs gives it that long to begin.
+bool BringRunningWindowForward(const char* title, int waitMs = 0);
 
 // The private directory of the lock and of the lookup; empty when there is no
 // safe place for them.

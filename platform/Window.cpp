@@ -448,15 +448,16 @@ void TFrameWindow::SetupWindow() {
     frame->Bind(wxEVT_ICONIZE, &TEventSink::OnIconize, &Events());
     frame->Bind(wxEVT_CHAR_HOOK, &TEventSink::OnCharHook, &Events());
     TWindow::SetupWindow();
+    // Found by a second copy from now on; it is answered once the message loop runs.
+    TApplication* app = GetApplication();
+    if (app != nullptr && app->GetMainWindow() == this)
+        Finder = std::make_unique<TFinder>(*this, WindowLookupPath(Title.c_str()));
     // The client is set up while the frame is being created, so that it can
     // still decide how the frame is first shown.
     if (ClientWnd != nullptr && ClientWnd->CreateUnder(frame) && ShrinkToClient &&
         ClientWnd->IsWindow())
         frame->SetClientSize(ClientWnd->GetHandle()->GetSize());
     ApplyIcons();
-    TApplication* app = GetApplication();
-    if (app != nullptr && app->GetMainWindow() == this)
-        Finder = std::make_unique<TFinder>(*this, WindowLookupPath(Title.c_str()));
 }
 
 void TFrameWindow::ApplyIcons() {

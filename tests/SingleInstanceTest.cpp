@@ -121,6 +121,23 @@ TEST_F(SingleInstance, RunningCopyThatAnswersIsFound) {
     ::close(server);
 }
 
+TEST_F(SingleInstance, CopyStillStartingIsWaitedForWhenAsked) {
+    EXPECT_FALSE(BringRunningWindowForward("Vobrik", 0));
+    int server = -1;
+    std::thread copy([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        server = Listen();
+        const int connection = ::accept(server, nullptr, nullptr);
+        char buffer[16];
+        (void)!::read(connection, buffer, sizeof buffer);
+        (void)!::write(connection, "ok\n", 3);
+        ::close(connection);
+    });
+    EXPECT_TRUE(BringRunningWindowForward("Vobrik", 5000));
+    copy.join();
+    ::close(server);
+}
+
 TEST_F(SingleInstance, RunningCopyThatHangsUpIsNotTakenForAnAnswer) {
     const int server = Listen();
     std::thread copy([&] { ::close(::accept(server, nullptr, nullptr)); });

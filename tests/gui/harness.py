@@ -225,6 +225,7 @@ class Session:
         had been asked to do before: it answers its lookup socket only from
         that loop."""
         path = os.path.join(self.runtime, "vobrik", "Vobrik.window")
+        wait_for(lambda: os.path.exists(path), "the program to answer lookups")
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
             s.settimeout(DEADLINE)
             s.connect(path)
