@@ -2,7 +2,8 @@
 """Figures of the running program beside a minimal wxWidgets program that only
 shows a tray icon, measured in one run on a private X server with a tray host:
 
-  - time from launch to the tray icon being docked (median of several launches);
+  - time from launch to the tray icon being docked (median of several launches),
+    for Vobrik started hidden (HIDE) and shown;
   - memory once docked and idle: resident set (RSS) and private dirty pages;
   - CPU wake-ups while idle: context switches of all threads, over a period
     (5 minutes unless --idle says otherwise), both programs idling side by side.
@@ -43,9 +44,16 @@ def switches(pid):
     return total
 
 
-def launch(session, argv):
+def launch(session, name, argv):
+    # Each program gets its own runtime and working directories, so that two
+    # copies of Vobrik do not meet as a first and a second copy.
+    home = os.path.join(session.root, name.replace(" ", "-"))
+    os.makedirs(os.path.join(home, "work"), exist_ok=True)
+    os.makedirs(os.path.join(home, "runtime"), mode=0o700, exist_ok=True)
     start = time.monotonic()
-    process = session._spawn(argv, cwd=session.work, env=session.env(GDK_BACKEND="x11"))
+    process = session._spawn(argv, cwd=os.path.join(home, "work"),
+                             env=session.env(GDK_BACKEND="x11",
+                                             XDG_RUNTIME_DIR=os.path.join(home, "runtime")))
     session.wait_docked(process)
     return process, time.monotonic() - start
 
@@ -65,6 +73,7 @@ def main():
     args = parser.parse_args()
     programs = {
         "vobrik HIDE": [os.path.abspath(os.path.join(args.build, "vobrik")), "HIDE"],
+        "vobrik shown": [os.path.abspath(os.path.join(args.build, "vobrik"))],
         "minimal tray": [os.path.abspath(os.path.join(args.build, "vobrik_minimal_tray"))],
     }
 
@@ -72,11 +81,11 @@ def main():
         docking = {name: [] for name in programs}
         for _ in range(args.launches):
             for name, argv in programs.items():
-                process, seconds = launch(session, argv)
+                process, seconds = launch(session, name, argv)
                 docking[name].append(seconds)
                 stop(session, process)
 
-        running = {name: launch(session, argv)[0] for name, argv in programs.items()}
+        running = {name: launch(session, name, argv)[0] for name, argv in programs.items()}
         time.sleep(2)  # let both finish their start-up work before measuring them idle
         before = {name: switches(p.pid) for name, p in running.items()}
         mem = {name: memory(p.pid) for name, p in running.items()}
