@@ -1,6 +1,7 @@
 #include "platform/Controls.h"
 
 #include <wx/checkbox.h>
+#include <wx/control.h>
 #include <wx/listbox.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
@@ -171,8 +172,8 @@ std::string TStatic::GetText() const {
     std::string text;
     if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
         text = ToWindows1252(edit->GetValue());
-    else if (GetHandle() != nullptr)
-        text = ToWindows1252(GetHandle()->GetLabel());
+    else if (auto* control = dynamic_cast<wxControl*>(GetHandle()))
+        text = ToWindows1252(control->GetLabelText());
     if (text.size() > TextLimit - 1)
         text.resize(TextLimit - 1);
     return text;
@@ -182,8 +183,8 @@ void TStatic::SetText(const char* text) {
     std::string cut(text, strnlen(text, TextLimit - 1));
     if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
         edit->SetValue(FromWindows1252(cut));
-    else if (GetHandle() != nullptr)
-        GetHandle()->SetLabel(FromWindows1252(cut));
+    else if (auto* control = dynamic_cast<wxControl*>(GetHandle()))
+        control->SetLabelText(FromWindows1252(cut));
 }
 
 size_t TStatic::Transfer(void* field, TTransferDirection direction) {

@@ -80,7 +80,8 @@ class TRadioButton : public TCheckBox {
 };
 
 // A text control whose transfer field is a character array as long as its
-// text limit (the terminating zero included).
+// text limit (the terminating zero included). Its text is shown as it stands:
+// an ampersand is no mnemonic.
 class TStatic : public TControl {
   public:
     TStatic(TDialog* parent, int resId, size_t textLimit);

@@ -2,6 +2,8 @@
 
 #include "platform/Embedded.h"
 
+#include <wx/arrstr.h>
+#include <wx/dialog.h>
 #include <wx/filesys.h>
 #include <wx/fs_mem.h>
 #include <wx/image.h>
@@ -53,13 +55,46 @@ wxPanel* LoadTemplate(wxWindow* parent, int resId) {
     return wxXmlResource::Get()->LoadPanel(parent, name);
 }
 
-wxString TemplateCaption(int resId) {
+namespace {
+
+// The text of a template's own element of that name; empty when it has none.
+wxString TemplateElement(int resId, const char* element) {
     const wxXmlNode* node = wxXmlResource::Get()->GetResourceNode(wxString::Format("%d", resId));
     for (const wxXmlNode* child = node ? node->GetChildren() : nullptr; child != nullptr;
          child = child->GetNext())
-        if (child->GetType() == wxXML_ELEMENT_NODE && child->GetName() == "title")
+        if (child->GetType() == wxXML_ELEMENT_NODE && child->GetName() == element)
             return child->GetNodeContent();
     return wxString();
+}
+
+} // namespace
+
+wxString TemplateCaption(int resId) {
+    return TemplateElement(resId, "title");
+}
+
+long TemplateDialogStyle(int resId) {
+    static const struct {
+        const char* Name;
+        long Style;
+    } names[] = {
+        {"wxCAPTION", wxCAPTION},
+        {"wxSYSTEM_MENU", wxSYSTEM_MENU},
+        {"wxCLOSE_BOX", wxCLOSE_BOX},
+        {"wxSTAY_ON_TOP", wxSTAY_ON_TOP},
+        {"wxRESIZE_BORDER", wxRESIZE_BORDER},
+    };
+    const wxString text = TemplateElement(resId, "dialogstyle");
+    if (text.empty())
+        return wxDEFAULT_DIALOG_STYLE;
+    long style = 0;
+    for (wxString word : wxSplit(text, '|')) {
+        word.Trim(true).Trim(false);
+        for (const auto& name : names)
+            if (word == name.Name)
+                style |= name.Style;
+    }
+    return style;
 }
 
 wxIconBundle LoadIconGroup(int group) {

@@ -20,6 +20,9 @@ void RegisterResources();
 wxPanel* LoadTemplate(wxWindow* parent, int resId);
 // The caption a template carries for the dialog box around it; UTF-8.
 wxString TemplateCaption(int resId);
+// The toolkit style of the dialog box around a template (its <dialogstyle>,
+// e.g. wxCAPTION|wxSTAY_ON_TOP); a caption and a close box when it names none.
+long TemplateDialogStyle(int resId);
 // Empty when there is no such group.
 wxIconBundle LoadIconGroup(int group);
 

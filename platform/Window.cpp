@@ -85,10 +85,11 @@ class TEventSink : public wxEvtHandler {
     }
     void OnCharHook(wxKeyEvent& event) {
         TMessage msg{WM_KEYDOWN, VirtualKeyOf(event), 0};
-        // Not skipped, so the toolkit's own dialog keys stay out of it; a key
-        // the window did not use goes on to the focused control.
+        // A key the window used goes no further. One it did not use goes on
+        // to the toolkit, which moves the focus on Tab and the arrows and
+        // hands everything else to the focused control.
         if (!Owner.PreProcessMsg(msg))
-            event.DoAllowNextEvent();
+            event.Skip();
     }
     void OnCommand(wxCommandEvent& event) {
         unsigned notify = BN_CLICKED;
@@ -509,9 +510,8 @@ void TFrameWindow::ClientEnded() {
 
 class TDialog::TShell : public wxDialog {
   public:
-    TShell(wxWindow* owner, const wxString& caption)
-        : wxDialog(owner, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
-                   wxDEFAULT_DIALOG_STYLE) {}
+    TShell(wxWindow* owner, const wxString& caption, long style)
+        : wxDialog(owner, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize, style) {}
 };
 
 TDialog::TDialog(TWindow* parent, int resId) : TWindow(parent), ResId(resId) {}
@@ -537,14 +537,15 @@ wxWindow* TDialog::MakeHandle(wxWindow* parent) {
         return LoadTemplate(parent, ResId);
 
     wxWindow* owner = parent != nullptr ? wxGetTopLevelParent(parent) : nullptr;
-    auto* shell = new TShell(owner, TemplateCaption(ResId));
+    auto* shell = new TShell(owner, TemplateCaption(ResId), TemplateDialogStyle(ResId));
     wxPanel* panel = LoadTemplate(shell, ResId);
     if (panel == nullptr) {
         shell->Destroy();
         return nullptr;
     }
     shell->SetClientSize(panel->GetSize());
-    shell->Centre();
+    // The owner may be hidden in the tray; the screen is always there.
+    shell->CentreOnScreen();
     Shell = shell;
     return panel;
 }
@@ -637,7 +638,13 @@ void TDialog::Destroy(int retValue) {
         frame->ClientEnded();
 }
 
-void TDialog::EvClose(wxCloseEvent&) {
+void TDialog::EvClose(wxCloseEvent& event) {
+    // A dialog box without a close box is left only through its buttons, so a
+    // close request from the window manager (Alt+F4) answers nothing.
+    if (Shell != nullptr && !Shell->HasFlag(wxCLOSE_BOX) && event.CanVeto()) {
+        event.Veto();
+        return;
+    }
     // The close box of a dialog box is its cancel button.
     SendMessage(WM_COMMAND, MakeWParam(IDCANCEL, BN_CLICKED), 0);
 }
