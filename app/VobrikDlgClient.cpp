@@ -1,6 +1,7 @@
 #include "app/VobrikDlgClient.h"
 
 #include "app/VobrikApp.h"
+#include "dialogs/AlarmCheckDlg.h"
 #include "platform/Application.h"
 #include "platform/ResponseTable.h"
 
@@ -188,14 +189,8 @@ bool TVobrikDlgClient::EditAlarm(int) {
     return false;
 }
 
-int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer&) {
-    // TODO(ring): the ring dialog comes next; until then every due reminder
-    // is answered "Valider" without a dialog.
-    return RingAcknowledge;
-}
-
-void TVobrikDlgClient::TBeepSound::Beep() {
-    MessageBeep();
+int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer& xfer) {
+    return vobrik::RingAlarm(this, xfer);
 }
 
 void TVobrikDlgClient::SetRedraw(bool on) {

@@ -4,6 +4,8 @@
 #include "core/AlarmTable.h"
 #include "core/CheckPass.h"
 #include "core/Services.h"
+#include "platform/AlsaSound.h"
+#include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/TrayIcon.h"
 #include "platform/Window.h"
@@ -82,12 +84,8 @@ class TVobrikDlgClient : public TDialog,
     void HideClicked();
     TWindow& Frame();
 
-    // TODO(sound): the ALSA player replaces this beep-only sound.
-    class TBeepSound : public ISound {
-      public:
-        bool PlayFile(const char*) override { return false; }
-        void Beep() override;
-    } Sound;
+    // The ring sound, or the desktop bell when it cannot play.
+    TAlsaSound Sound{[] { MessageBeep(); }};
 };
 
 } // namespace vobrik

@@ -19,10 +19,12 @@
 #include <wx/frame.h>
 #include <wx/listbox.h>
 #include <wx/panel.h>
+#include <wx/radiobut.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 #include <chrono>
 #include <functional>
@@ -57,6 +59,10 @@ struct TExpected {
 std::string KindOf(wxWindow* window) {
     if (wxDynamicCast(window, wxStaticBox))
         return "group";
+    if (wxDynamicCast(window, wxRadioButton))
+        return "radio";
+    if (wxDynamicCast(window, wxTextCtrl))
+        return "edit";
     if (wxDynamicCast(window, wxCheckBox))
         return "check";
     if (wxDynamicCast(window, wxButton))
@@ -77,6 +83,44 @@ class Templates : public ::testing::Test {
     void SetUp() override { Frame = new wxFrame(nullptr, wxID_ANY, "test"); }
     void TearDown() override { delete Frame; }
     wxFrame* Frame = nullptr;
+
+    // Loads the template and checks its size and every control, in template
+    // order, which is also the tab order. An edit's label is its text.
+    wxPanel* ExpectTemplate(int resId, int width, int height,
+                            const std::vector<TExpected>& expected) {
+        wxPanel* panel = LoadTemplate(Frame, resId);
+        if (panel == nullptr) {
+            ADD_FAILURE() << "no template " << resId;
+            return nullptr;
+        }
+        EXPECT_EQ(panel->ConvertDialogToPixels(wxSize(width, height)), panel->GetSize());
+
+        // Children are kept in creation order.
+        const wxWindowList& children = panel->GetChildren();
+        EXPECT_EQ(expected.size(), children.size());
+        size_t i = 0;
+        for (wxWindow* child : children) {
+            if (i == expected.size())
+                break;
+            const TExpected& want = expected[i++];
+            SCOPED_TRACE(want.Label[0] != '\0' ? want.Label : want.Kind);
+            EXPECT_EQ(want.Kind, KindOf(child));
+            if (want.Id != -1) {
+                EXPECT_EQ(want.Id, child->GetId());
+                EXPECT_EQ(child, panel->FindWindow(want.Id));
+            }
+            if (auto* edit = wxDynamicCast(child, wxTextCtrl)) {
+                EXPECT_EQ(wxString::FromUTF8(want.Label), edit->GetValue());
+            } else if (want.Label[0] != '\0') {
+                EXPECT_EQ(wxString::FromUTF8(want.Label), child->GetLabel());
+            }
+            EXPECT_EQ(panel->ConvertDialogToPixels(wxPoint(want.X, want.Y)), child->GetPosition());
+            if (want.H > 1) {
+                EXPECT_EQ(panel->ConvertDialogToPixels(wxSize(want.W, want.H)), child->GetSize());
+            }
+        }
+        return panel;
+    }
 };
 
 TEST_F(Templates, MainDialogHasEveryControlInTemplateOrder) {
@@ -99,31 +143,34 @@ TEST_F(Templates, MainDialogHasEveryControlInTemplateOrder) {
         {110, "text", "Au d\xC3\xA9marrage :", 328, 24, 60, 8},
         {111, "line", "", 328, 21, 72, 1},
     };
-    wxPanel* panel = LoadTemplate(Frame, 2000);
+    wxPanel* panel = ExpectTemplate(2000, 403, 145, expected);
     ASSERT_NE(nullptr, panel);
-    EXPECT_EQ(panel->ConvertDialogToPixels(wxSize(403, 145)), panel->GetSize());
-
-    // Children are kept in creation order, which is also the tab order.
-    const wxWindowList& children = panel->GetChildren();
-    ASSERT_EQ(expected.size(), children.size());
-    size_t i = 0;
-    for (wxWindow* child : children) {
-        const TExpected& want = expected[i++];
-        SCOPED_TRACE(want.Label[0] != '\0' ? want.Label : want.Kind);
-        EXPECT_EQ(want.Kind, KindOf(child));
-        if (want.Id != -1) {
-            EXPECT_EQ(want.Id, child->GetId());
-            EXPECT_EQ(child, panel->FindWindow(want.Id));
-        }
-        if (want.Label[0] != '\0') {
-            EXPECT_EQ(wxString::FromUTF8(want.Label), child->GetLabel());
-        }
-        EXPECT_EQ(panel->ConvertDialogToPixels(wxPoint(want.X, want.Y)), child->GetPosition());
-        if (want.H > 1) {
-            EXPECT_EQ(panel->ConvertDialogToPixels(wxSize(want.W, want.H)), child->GetSize());
-        }
-    }
     EXPECT_EQ(panel->FindWindow(102), Frame->GetDefaultItem()) << "Fermer is the default button";
+}
+
+TEST_F(Templates, RingDialogHasEveryControlInTemplateOrder) {
+    const std::vector<TExpected> expected = {
+        {-1, "group", "", 161, 41, 208, 29},
+        {1, "button", "&Rappel", 96, 44, 50, 14},
+        {2, "button", "&Valider", 32, 44, 50, 14},
+        {102, "edit", "000", 224, 52, 20, 12},
+        {103, "radio", "Jours", 248, 52, 36, 12},
+        {104, "radio", "Heures", 284, 52, 40, 12},
+        {105, "radio", "Minutes", 324, 52, 40, 12},
+        {100, "text", "Message", 28, 17, 352, 8},
+        {-1, "group", "", 20, 9, 368, 26},
+        {-1, "icon", "", 376, 43, 21, 20},
+        {-1, "icon", "", 4, 43, 21, 20},
+        {101, "button", "Rappel dans", 168, 52, 50, 14},
+        {106, "check", "pour toutes les alarmes en cours", 34, 60, 118, 12},
+    };
+    wxPanel* panel = ExpectTemplate(2002, 401, 75, expected);
+    ASSERT_NE(nullptr, panel);
+    EXPECT_EQ(panel->FindWindow(1), Frame->GetDefaultItem()) << "Rappel is the default button";
+    for (const int radio : {104, 105})
+        EXPECT_EQ(panel->FindWindow(103),
+                  wxStaticCast(panel->FindWindow(radio), wxRadioButton)->GetFirstInGroup())
+            << "one group of units";
 }
 
 TEST_F(Templates, UnknownTemplateGivesNothing) {
@@ -132,6 +179,14 @@ TEST_F(Templates, UnknownTemplateGivesNothing) {
 
 TEST_F(Templates, CaptionComesFromTheTemplate) {
     EXPECT_EQ("Dialog Client", TemplateCaption(2000));
+    EXPECT_EQ("Alarme ...", TemplateCaption(2002));
+}
+
+TEST_F(Templates, RingDialogBoxHasNoCloseBoxAndStaysOnTop) {
+    const long ring = TemplateDialogStyle(2002);
+    EXPECT_TRUE(ring & wxCAPTION);
+    EXPECT_FALSE(ring & (wxCLOSE_BOX | wxSYSTEM_MENU));
+    EXPECT_TRUE(ring & wxSTAY_ON_TOP);
 }
 
 TEST_F(Templates, IconGroupsHoldTheirSizes) {

@@ -220,6 +220,42 @@ class Session:
     def wait_active(self, window):
         wait_for(lambda: self.x.active_window() == window, "the window to have the focus")
 
+    # -- the ring dialog ----------------------------------------------------
+
+    RING_TITLE = "Alarme ..."
+    # The ring dialog drops every key and click for at least this long after
+    # it is set up, which comes before it shows.
+    RING_GUARD = 1.0
+
+    def ring_dialog(self, process, previous=None):
+        """The ring dialog once it shows (another one than previous), and the
+        moment it was first seen showing."""
+        def shown():
+            for window in self.windows_named(self.RING_TITLE, process):
+                if window != previous and self.x.viewable(window):
+                    return window
+            return None
+        return wait_for(shown, "the ring dialog"), time.monotonic()
+
+    def wait_ring_guard(self, seen):
+        """Returns once the input guard of a ring dialog seen showing at seen
+        has opened, provided no key or click has reached the program since."""
+        wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD,
+                 "the first second of the ring dialog")
+
+    def wait_ring_closed(self, dialog):
+        wait_for(lambda: not self.x.viewable(dialog), "the ring dialog to close")
+
+    def answer_ring(self, process, *keys, previous=None):
+        """Waits for the ring dialog, types keys into it once it takes input,
+        and waits for it to close. Gives the dialog's window."""
+        dialog, seen = self.ring_dialog(process, previous)
+        self.wait_active(dialog)
+        self.wait_ring_guard(seen)
+        self.key(*keys)
+        self.wait_ring_closed(dialog)
+        return dialog
+
     def sync_with(self, process):
         """Returns once the program's message loop has run past everything it
         had been asked to do before: it answers its lookup socket only from

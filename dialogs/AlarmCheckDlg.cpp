@@ -1,0 +1,80 @@
+#include "dialogs/AlarmCheckDlg.h"
+
+#include "core/Services.h"
+#include "platform/InputFilter.h"
+#include "platform/ResponseTable.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace vobrik {
+
+namespace {
+
+constexpr unsigned GuardTimerId = 1;
+
+int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+TAlarmCheckDlg::TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId)
+    : TDialog(parent, resId) {
+    SetTransferBuffer(xfer);
+    // A static takes no part in transfer unless asked.
+    (new TStatic(this, 100, sizeof xfer->Message))->EnableTransfer();
+    new TEdit(this, 102, sizeof xfer->Delay);
+    new TRadioButton(this, 103);
+    new TRadioButton(this, 104);
+    new TRadioButton(this, 105);
+    new TCheckBox(this, 106);
+}
+
+TAlarmCheckDlg::~TAlarmCheckDlg() {
+    if (IsWindow())
+        Destroy(IDCANCEL);
+}
+
+bool TAlarmCheckDlg::Find(TMessage& msg, intptr_t& result) {
+    using T = TAlarmCheckDlg;
+    static const TResponseTable<T> table{
+        EvBnClicked<&T::CmRemindIn>(101),
+        EvMessage<&T::OnGuardTimer>(WM_TIMER),
+    };
+    return table.Dispatch(*this, msg, result) || TDialog::Find(msg, result);
+}
+
+void TAlarmCheckDlg::SetupWindow() {
+    TDialog::SetupWindow();
+    SetForegroundWindow();
+
+    // Keys and clicks made as the reminder falls due, a key held down among
+    // them, must not answer it. They are dropped from now until the guard
+    // opens; the dialog shows meanwhile and the program goes on drawing.
+    Guard.emplace(MonotonicMs());
+    Filter = std::make_unique<TInputFilter>([this] { return Guard->Discard(MonotonicMs()); });
+    SetTimer(GuardTimerId, static_cast<unsigned>(Guard->OpensAt() - MonotonicMs()));
+}
+
+void TAlarmCheckDlg::OnGuardTimer() {
+    KillTimer(GuardTimerId);
+    const int64_t now = MonotonicMs();
+    if (Guard->Check(now)) {
+        Filter.reset();
+        return;
+    }
+    SetTimer(GuardTimerId, static_cast<unsigned>(std::max<int64_t>(1, Guard->OpensAt() - now)));
+}
+
+void TAlarmCheckDlg::CmRemindIn() {
+    CloseWindow(RingRemindIn);
+}
+
+int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer) {
+    TAlarmCheckDlg dialog(parent, &xfer, AlarmCheckTemplate);
+    return dialog.Execute();
+}
+
+} // namespace vobrik

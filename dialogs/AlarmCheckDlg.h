@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/AlarmCheckXfer.h"
+#include "dialogs/InputGuard.h"
+#include "platform/Controls.h"
+#include "platform/Window.h"
+
+#include <memory>
+#include <optional>
+
+namespace vobrik {
+
+class TInputFilter;
+
+constexpr int AlarmCheckTemplate = 2002;
+
+// The ring dialog: shows a due reminder and gives the user's answer, 1
+// ("&Rappel"), 2 ("&Valider") or 101 ("Rappel dans"), with the amount, the
+// unit and "pour toutes les alarmes en cours" left in the buffer.
+class TAlarmCheckDlg : public TDialog {
+  public:
+    TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId = AlarmCheckTemplate);
+    ~TAlarmCheckDlg() override;
+
+    void SetupWindow() override;
+    bool Find(TMessage& msg, intptr_t& result) override;
+
+    void CmRemindIn();
+
+    // Until then, keys and clicks aimed at the program are dropped.
+    bool InputGuardOpen() const { return Guard && Guard->IsOpen(); }
+
+  private:
+    void OnGuardTimer();
+
+    std::optional<TInputGuard> Guard;
+    std::unique_ptr<TInputFilter> Filter;
+};
+
+// Runs the ring dialog modally over parent on the buffer and gives its result.
+int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer);
+
+} // namespace vobrik
