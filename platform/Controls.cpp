@@ -122,11 +122,29 @@ void TListBox::Invalidate() {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The hidden button that stands for "none checked" in this button's group.
+wxRadioButton* HiddenInGroup(wxRadioButton* radio) {
+    for (wxRadioButton* other = radio->GetFirstInGroup(); other != nullptr;
+         other = other->GetNextInGroup())
+        if (!other->IsShown())
+            return other;
+    return nullptr;
+}
+
+} // namespace
+
 void TCheckBox::SetCheck(int state) {
-    if (auto* box = dynamic_cast<wxCheckBox*>(GetHandle()))
+    if (auto* box = dynamic_cast<wxCheckBox*>(GetHandle())) {
         box->SetValue(state == BST_CHECKED);
-    else if (auto* radio = dynamic_cast<wxRadioButton*>(GetHandle()))
-        radio->SetValue(state == BST_CHECKED);
+    } else if (auto* radio = dynamic_cast<wxRadioButton*>(GetHandle())) {
+        if (state == BST_CHECKED)
+            radio->SetValue(true);
+        else if (radio->GetValue())
+            if (wxRadioButton* none = HiddenInGroup(radio))
+                none->SetValue(true);
+    }
 }
 
 int TCheckBox::GetCheck() const {
@@ -200,10 +218,15 @@ size_t TStatic::Transfer(void* field, TTransferDirection direction) {
     return TextLimit;
 }
 
+void TEdit::LimitText(size_t chars) {
+    MaxChars = chars;
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
+        edit->SetMaxLength(static_cast<unsigned long>(MaxChars));
+}
+
 void TEdit::Attach(wxWindow* dialogWindow) {
     TStatic::Attach(dialogWindow);
-    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
-        edit->SetMaxLength(static_cast<unsigned long>(GetTextLimit() - 1));
+    LimitText(MaxChars);
 }
 
 } // namespace vobrik

@@ -74,6 +74,9 @@ class TCheckBox : public TControl {
     bool Find(TMessage& msg, intptr_t& result) override;
 };
 
+// The toolkit cannot show a radio group with none checked. A template group
+// that may have none ends in a hidden radio button, which is checked when the
+// checked button of the group is unchecked.
 class TRadioButton : public TCheckBox {
   public:
     TRadioButton(TDialog* parent, int resId) : TCheckBox(parent, resId) {}
@@ -98,11 +101,19 @@ class TStatic : public TControl {
 
 class TEdit : public TStatic {
   public:
-    TEdit(TDialog* parent, int resId, size_t textLimit) : TStatic(parent, resId, textLimit) {}
+    TEdit(TDialog* parent, int resId, size_t textLimit)
+        : TStatic(parent, resId, textLimit), MaxChars(textLimit > 0 ? textLimit - 1 : 0) {}
+
+    // Characters the user may type; one fewer than the text limit unless
+    // lowered here. The transfer field keeps the size of the text limit.
+    void LimitText(size_t chars);
 
   protected:
-    // The user cannot type past the text limit.
+    // The user cannot type past the limit.
     void Attach(wxWindow* dialogWindow) override;
+
+  private:
+    size_t MaxChars;
 };
 
 } // namespace vobrik

@@ -13,6 +13,8 @@
 #include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
 
+#include <gtk/gtk.h>
+
 #include <cstring>
 
 namespace vobrik {
@@ -24,6 +26,18 @@ bool EndsWith(const char* name, const char* tail) {
     return n >= t && std::strcmp(name + n - t, tail) == 0;
 }
 
+// Edits are sized in dialog units for a frame far narrower than the theme's
+// padding: without this, a two-digit day in a 16-unit edit shows one digit.
+void FitEditsToDialogUnits() {
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, "entry { padding-left: 3px; padding-right: 3px; }", -1,
+                                    nullptr);
+    if (GdkScreen* screen = gdk_screen_get_default())
+        gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+}
+
 } // namespace
 
 void RegisterResources() {
@@ -31,6 +45,7 @@ void RegisterResources() {
     if (registered)
         return;
     registered = true;
+    FitEditsToDialogUnits();
 
     if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
         wxImage::AddHandler(new wxPNGHandler);

@@ -701,6 +701,8 @@ bool TDialog::PreProcessMsg(TMessage& msg) {
         wxWindow* chosen = top != nullptr ? top->GetDefaultItem() : nullptr;
         if (chosen != nullptr && GetHandle()->IsDescendant(chosen))
             ClickButton(chosen->GetId());
+        else if (GetHandle()->FindWindow(IDOK) != nullptr)
+            ClickButton(IDOK); // a template without a default button defaults to OK
         return true;
     }
     return false;
