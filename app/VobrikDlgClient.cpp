@@ -183,10 +183,8 @@ void TVobrikDlgClient::DeleteSelectedAlarm() {
     Table.DeleteSelectedAlarm();
 }
 
-bool TVobrikDlgClient::EditAlarm(int) {
-    // TODO(editor): the reminder editor comes next; until then every edit is
-    // refused, which leaves the table as it was.
-    return false;
+bool TVobrikDlgClient::EditAlarm(int slot) {
+    return Editor.EditAlarm(slot);
 }
 
 int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer& xfer) {

@@ -4,6 +4,7 @@
 #include "core/AlarmTable.h"
 #include "core/CheckPass.h"
 #include "core/Services.h"
+#include "dialogs/AlarmEditDlg.h"
 #include "platform/AlsaSound.h"
 #include "platform/Application.h"
 #include "platform/Controls.h"
@@ -86,6 +87,8 @@ class TVobrikDlgClient : public TDialog,
 
     // The ring sound, or the desktop bell when it cannot play.
     TAlsaSound Sound{[] { MessageBeep(); }};
+    TAlarmEditDlgRunner EditDialog{*this};
+    TAlarmEditor Editor{Table, *this, Checker.TimerId, EditDialog};
 };
 
 } // namespace vobrik

@@ -148,6 +148,47 @@ TEST_F(Templates, MainDialogHasEveryControlInTemplateOrder) {
     EXPECT_EQ(panel->FindWindow(102), Frame->GetDefaultItem()) << "Fermer is the default button";
 }
 
+TEST_F(Templates, EditorHasEveryControlInTemplateOrder) {
+    const std::vector<TExpected> expected = {
+        {-1, "group", "Heure", 56, 73, 136, 34},
+        {-1, "group", "Date", 40, 34, 172, 35},
+        {101, "edit", "", 48, 13, 328, 12},
+        {102, "edit", "", 76, 47, 16, 12},
+        {103, "edit", "", 124, 47, 16, 12},
+        {104, "edit", "", 176, 47, 24, 12},
+        {105, "edit", "", 100, 86, 20, 12},
+        {106, "edit", "", 160, 86, 20, 12},
+        {107, "group", "Type", 224, 34, 140, 74},
+        {108, "radio", "Rappel", 240, 48, 48, 12},
+        {109, "radio", "Rappel mensuel", 240, 61, 72, 12},
+        {110, "radio", "Rappel Annuel", 240, 74, 60, 12},
+        {111, "radio", "Rappel tous les", 240, 86, 64, 12},
+        {113, "radio", "", 240, 86, 64, 12}, // hidden: none of the four
+        {112, "edit", "", 304, 86, 20, 12},
+        {1, "button", "OK", 392, 6, 50, 14},
+        {2, "button", "Cancel", 392, 26, 50, 14},
+        {-1, "text", "Message :", 12, 13, 36, 8},
+        {-1, "text", "Jour :", 52, 47, 24, 8},
+        {-1, "text", "Mois :", 100, 47, 24, 8},
+        {-1, "text",
+         "Ann\xC3\xA9"
+         "e :",
+         148, 47, 28, 8},
+        {-1, "text", "Heures :", 68, 86, 28, 8},
+        {-1, "text", "Minutes :", 128, 86, 32, 8},
+        {-1, "text", "jour(s)", 327, 87, 24, 8},
+    };
+    wxPanel* panel = ExpectTemplate(2001, 454, 119, expected);
+    ASSERT_NE(nullptr, panel);
+    EXPECT_EQ(nullptr, Frame->GetDefaultItem()) << "no button is the default";
+    auto* none = wxStaticCast(panel->FindWindow(113), wxRadioButton);
+    EXPECT_FALSE(none->IsShown());
+    for (const int radio : {109, 110, 111, 113})
+        EXPECT_EQ(panel->FindWindow(108),
+                  wxStaticCast(panel->FindWindow(radio), wxRadioButton)->GetFirstInGroup())
+            << "one group of types";
+}
+
 TEST_F(Templates, RingDialogHasEveryControlInTemplateOrder) {
     const std::vector<TExpected> expected = {
         {-1, "group", "", 161, 41, 208, 29},
@@ -179,7 +220,15 @@ TEST_F(Templates, UnknownTemplateGivesNothing) {
 
 TEST_F(Templates, CaptionComesFromTheTemplate) {
     EXPECT_EQ("Dialog Client", TemplateCaption(2000));
+    EXPECT_EQ(wxString::FromUTF8("Propri\xC3\xA9t\xC3\xA9s de l'alarme"), TemplateCaption(2001));
     EXPECT_EQ("Alarme ...", TemplateCaption(2002));
+}
+
+TEST_F(Templates, EditorDialogBoxHasACloseBoxAndStaysOnTop) {
+    const long editor = TemplateDialogStyle(2001);
+    EXPECT_TRUE(editor & wxCAPTION);
+    EXPECT_TRUE(editor & wxCLOSE_BOX);
+    EXPECT_TRUE(editor & wxSTAY_ON_TOP);
 }
 
 TEST_F(Templates, RingDialogBoxHasNoCloseBoxAndStaysOnTop) {

@@ -121,6 +121,10 @@ class Display:
             yield from self.tree(child, ancestors + (child,))
 
     def name(self, window):
+        """The title: _NET_WM_NAME, which is UTF-8, or else WM_NAME."""
+        title = self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING")
+        if title:
+            return title.decode("utf-8", "replace")
         text = ctypes.c_char_p()
         if not _x.XFetchName(self.handle, window, ctypes.byref(text)) or not text.value:
             return None
@@ -162,6 +166,19 @@ class Display:
             values = list(ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:items.value])
         _x.XFree(data)
         return values
+
+    def property_bytes(self, window, name, kind):
+        actual_type, actual_format = Atom(), ctypes.c_int()
+        items, after = ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 1024, 0,
+                                 self.atom(kind), ctypes.byref(actual_type),
+                                 ctypes.byref(actual_format), ctypes.byref(items),
+                                 ctypes.byref(after), ctypes.byref(data)) != 0 or not data.value:
+            return b""
+        value = ctypes.string_at(data, items.value) if actual_format.value == 8 else b""
+        _x.XFree(data)
+        return value
 
     def iconic(self, window):
         self.sync()
