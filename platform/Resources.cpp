@@ -26,12 +26,14 @@ bool EndsWith(const char* name, const char* tail) {
     return n >= t && std::strcmp(name + n - t, tail) == 0;
 }
 
-// Edits are sized in dialog units for a frame far narrower than the theme's
-// padding: without this, a two-digit day in a 16-unit edit shows one digit.
-void FitEditsToDialogUnits() {
+// Controls are sized in dialog units for frames far narrower than the
+// theme's: without this, a two-digit day in a 16-unit edit shows one digit,
+// and a check box's text runs past its control.
+void FitControlsToDialogUnits() {
+    static const char* const rules = "entry { padding-left: 3px; padding-right: 3px; }"
+                                     "check, radio { margin-left: 0; margin-right: 2px; }";
     GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, "entry { padding-left: 3px; padding-right: 3px; }", -1,
-                                    nullptr);
+    gtk_css_provider_load_from_data(css, rules, -1, nullptr);
     if (GdkScreen* screen = gdk_screen_get_default())
         gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
@@ -45,7 +47,7 @@ void RegisterResources() {
     if (registered)
         return;
     registered = true;
-    FitEditsToDialogUnits();
+    FitControlsToDialogUnits();
 
     if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
         wxImage::AddHandler(new wxPNGHandler);
