@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "app/SDIDecFrame.h"
 #include "app/VobrikDlgClient.h"
+#include "dialogs/AlarmCheckDlg.h"
 #include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/Resources.h"
@@ -15,6 +16,7 @@
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/listbox.h>
@@ -25,8 +27,11 @@
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -47,6 +52,82 @@ bool RunUntil(const std::function<bool()>& done, int milliseconds = 5000) {
         wxTheApp->ProcessIdle();
     }
     return true;
+}
+
+// Acts on a modal dialog from inside its loop: each step waits for its
+// condition, then acts. A step that waits too long fails the test and ends
+// the dialog, so that no test hangs.
+class TScript : public wxTimer {
+  public:
+    struct TStep {
+        std::string What;
+        std::function<bool()> Ready;
+        std::function<void()> Act;
+    };
+
+    TScript& Then(std::string what, std::function<bool()> ready, std::function<void()> act) {
+        Steps.push_back({std::move(what), std::move(ready), std::move(act)});
+        return *this;
+    }
+    TScript& Then(std::string what, std::function<void()> act) {
+        return Then(
+            std::move(what), [] { return true; }, std::move(act));
+    }
+
+    // Runs the steps while body runs a modal dialog.
+    template <class F> auto During(F body) {
+        Deadline = Clock::now() + Patience;
+        Start(10);
+        auto result = body();
+        Stop();
+        if (Next < Steps.size())
+            ADD_FAILURE() << "the dialog ended before: " << Steps[Next].What;
+        return result;
+    }
+
+    void Notify() override {
+        if (Next == Steps.size())
+            return;
+        if (Clock::now() > Deadline) {
+            ADD_FAILURE() << "timed out waiting for: " << Steps[Next].What;
+            Next = Steps.size();
+            if (wxDialog* dialog = ModalDialog())
+                dialog->EndModal(-1);
+            return;
+        }
+        if (!Steps[Next].Ready())
+            return;
+        Steps[Next++].Act();
+        Deadline = Clock::now() + Patience;
+    }
+
+    static wxDialog* ModalDialog() {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* dialog = wxDynamicCast(window, wxDialog);
+                dialog != nullptr && dialog->IsModal())
+                return dialog;
+        return nullptr;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::seconds Patience{10};
+    std::vector<TStep> Steps;
+    size_t Next = 0;
+    Clock::time_point Deadline;
+};
+
+// The modal dialog shows and has the keyboard focus.
+bool ModalDialogHasFocus() {
+    wxDialog* dialog = TScript::ModalDialog();
+    wxWindow* focus = wxWindow::FindFocus();
+    return dialog != nullptr && dialog->IsShown() && dialog->IsActive() && focus != nullptr &&
+           wxGetTopLevelParent(focus) == dialog;
+}
+
+template <class T> T* InModalDialog(int id) {
+    wxDialog* dialog = TScript::ModalDialog();
+    return dialog != nullptr ? wxDynamicCast(dialog->FindWindow(id), T) : nullptr;
 }
 
 struct TExpected {
@@ -371,6 +452,119 @@ TEST(Dialog, ListBoxKeepsItemDataPerLineAndMinusOneOutside) {
     list.ClearList();
     EXPECT_EQ(0, list.GetCount());
     EXPECT_EQ(-1, list.GetItemData(0));
+}
+
+// The ring dialog on a real X server, answered with real keys and clicks.
+class RingDialog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::memcpy(Xfer.Message, "Rendez-vous & dentiste", 23);
+        Xfer.Delay[0] = '1';
+        Xfer.DelayHours = 1;
+    }
+
+    int Ring() {
+        return Script.During([&] { return Dialog.Execute(); });
+    }
+
+    // Once the input guard has opened.
+    std::function<bool()> TakesInput() {
+        return [this] { return ModalDialogHasFocus() && Dialog.InputGuardOpen(); };
+    }
+
+    TAlarmCheckXfer Xfer{};
+    TAlarmCheckDlg Dialog{nullptr, &Xfer};
+    TScript Script;
+    wxUIActionSimulator Input;
+};
+
+TEST_F(RingDialog, OpensOnTheBufferAndEnterGivesRappel) {
+    Script.Then("the guard to open", TakesInput(), [&] {
+        EXPECT_EQ("Rendez-vous & dentiste", InModalDialog<wxStaticText>(100)->GetLabelText());
+        EXPECT_EQ("1", InModalDialog<wxTextCtrl>(102)->GetValue());
+        EXPECT_TRUE(InModalDialog<wxRadioButton>(104)->GetValue()) << "Heures";
+        EXPECT_FALSE(InModalDialog<wxRadioButton>(103)->GetValue());
+        EXPECT_FALSE(InModalDialog<wxCheckBox>(106)->GetValue());
+        Input.Char(WXK_RETURN);
+    });
+    EXPECT_EQ(RingRemindTomorrow, Ring());
+    EXPECT_STREQ("1", Xfer.Delay);
+    EXPECT_EQ(0, Xfer.DelayDays);
+    EXPECT_EQ(1, Xfer.DelayHours);
+    EXPECT_EQ(0, Xfer.DelayMinutes);
+    EXPECT_EQ(0, Xfer.ForAll);
+}
+
+TEST_F(RingDialog, EscapeGivesValider) {
+    Script.Then("the guard to open", TakesInput(), [&] { Input.Char(WXK_ESCAPE); });
+    EXPECT_EQ(RingAcknowledge, Ring());
+}
+
+TEST_F(RingDialog, RemindInGivesTheAmountAsTypedTheUnitAndForAll) {
+    Script.Then("the guard to open", TakesInput(), [&] {
+        // Rappel, Valider, then the amount, which is selected on the way in.
+        Input.Char(WXK_TAB);
+        Input.Char(WXK_TAB);
+        Input.Text("9012");
+        // The units, from "Heures" to "Jours"; "Rappel dans"; the check box.
+        Input.Char(WXK_TAB);
+        Input.Char(WXK_LEFT);
+        Input.Char(WXK_TAB);
+        Input.Char(WXK_TAB);
+        Input.Char(WXK_SPACE);
+    });
+    Script.Then(
+        "the box to be ticked", [] { return InModalDialog<wxCheckBox>(106)->GetValue(); },
+        [&] {
+            EXPECT_EQ("901", InModalDialog<wxTextCtrl>(102)->GetValue()) << "no fourth character";
+            Input.Char(WXK_TAB, wxMOD_SHIFT);
+            Input.Char(WXK_RETURN);
+        });
+    EXPECT_EQ(RingRemindIn, Ring());
+    EXPECT_STREQ("901", Xfer.Delay);
+    EXPECT_EQ(1, Xfer.DelayDays);
+    EXPECT_EQ(0, Xfer.DelayHours);
+    EXPECT_EQ(0, Xfer.DelayMinutes);
+    EXPECT_EQ(1, Xfer.ForAll);
+}
+
+TEST_F(RingDialog, KeyHeldAsItFallsDueNeverAnswersIt) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point shown;
+    // Enter, which would give "&Rappel", is held down before the dialog
+    // exists and repeats into it once it has the focus.
+    Input.KeyDown(WXK_RETURN);
+    Script.Then("the dialog to take the focus", ModalDialogHasFocus, [&] { shown = Clock::now(); })
+        .Then(
+            "two seconds of Enter held down",
+            [&] { return Clock::now() - shown > std::chrono::seconds(2); },
+            [&] {
+                EXPECT_FALSE(Dialog.InputGuardOpen()) << "the repeats keep the guard closed";
+                Input.KeyUp(WXK_RETURN);
+            })
+        .Then("the guard to open", TakesInput(), [&] { Input.Char(WXK_ESCAPE); });
+    EXPECT_EQ(RingAcknowledge, Ring());
+}
+
+TEST_F(RingDialog, ClickDuringTheGuardIsDropped) {
+    Script
+        .Then("the dialog to take the focus", ModalDialogHasFocus,
+              [&] {
+                  wxWindow* valider = InModalDialog<wxButton>(IDCANCEL);
+                  Input.MouseMove(valider->ClientToScreen(valider->GetClientRect().GetPosition() +
+                                                          valider->GetSize() / 2));
+                  Input.MouseClick();
+              })
+        .Then("the guard to open", TakesInput(), [&] { Input.Char(WXK_RETURN); });
+    EXPECT_EQ(RingRemindTomorrow, Ring()) << "the click on Valider did not count";
+}
+
+TEST_F(RingDialog, CloseRequestIsRefused) {
+    Script.Then("the guard to open", TakesInput(), [&] {
+        EXPECT_FALSE(TScript::ModalDialog()->Close()) << "no close box";
+        Input.Char(WXK_ESCAPE);
+    });
+    EXPECT_EQ(RingAcknowledge, Ring());
 }
 
 class MainDialog : public ::testing::Test {
