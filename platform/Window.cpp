@@ -584,6 +584,12 @@ int TDialog::Execute() {
     Result = 0;
     if (!CreateUnder(Parent != nullptr ? Parent->GetHandle() : nullptr))
         return -1;
+    // The focus starts on the first control in tab order that takes it.
+    for (wxWindow* control : GetHandle()->GetChildren())
+        if (control->IsShown() && control->IsEnabled() && control->AcceptsFocusFromKeyboard()) {
+            control->SetFocus();
+            break;
+        }
     if (!Ended) {
         Modal = true;
         TModalScope scope;
