@@ -617,6 +617,153 @@ TEST_F(MainDialog, CheckTimerIsStartedAtSetUp) {
     EXPECT_EQ(CheckTimerId, Client->Checker.TimerId);
 }
 
+// The reminder editor as the main dialog runs it, on a real X server.
+class Editor : public MainDialog {
+  protected:
+    TAlarm& Add(int32_t when, const char* message, uint8_t type, int32_t everyDays = 0) {
+        TAlarm alarm;
+        alarm.When = when;
+        SetAlarmMessage(alarm, message);
+        alarm.Type = type;
+        alarm.EveryDays = everyDays;
+        TAlarm& added = *Client->Table.Append(alarm);
+        Client->Table.RefreshAlarmList();
+        return added;
+    }
+
+    // Runs what opens the editor while the script answers it.
+    template <class F> auto Edit(F open) { return Script.During(open); }
+
+    void Press(int id, unsigned notify = BN_CLICKED) {
+        Client->SendMessage(WM_COMMAND, MakeWParam(static_cast<unsigned>(id), notify));
+    }
+
+    static wxString Text(int id) { return InModalDialog<wxTextCtrl>(id)->GetValue(); }
+    static void Type(int id, const char* text) { InModalDialog<wxTextCtrl>(id)->SetValue(text); }
+    static bool Checked(int id) { return InModalDialog<wxRadioButton>(id)->GetValue(); }
+
+    std::string File() const { return Dir.Path("ALARMS.VBK"); }
+
+    test::ScopedTz Zone{"Europe/Paris"};
+    TScript Script;
+    wxUIActionSimulator Input;
+};
+
+TEST_F(Editor, DoubleClickOpensAMonthlyReminderWithItsOwnValues) {
+    Add(test::Local(2003, 1, 5, 8, 30), "Loyer", atMonthly, 3);
+    Client->AlarmList->SetSelIndex(0);
+    Script.Then("the editor", ModalDialogHasFocus, [&] {
+        EXPECT_EQ("Loyer", Text(101));
+        EXPECT_EQ("5", Text(102));
+        EXPECT_EQ("1", Text(103));
+        EXPECT_EQ("2003", Text(104));
+        EXPECT_EQ("8", Text(105));
+        EXPECT_EQ("30", Text(106));
+        EXPECT_EQ("3", Text(112));
+        EXPECT_TRUE(Checked(109)) << "Rappel mensuel";
+        for (const int other : {108, 110, 111})
+            EXPECT_FALSE(Checked(other)) << other;
+        Input.Char(WXK_ESCAPE);
+    });
+    Edit([&] {
+        Press(101, LBN_DBLCLK);
+        return 0;
+    });
+}
+
+TEST_F(Editor, CancelLeavesRecordAndFileAloneAndStillRestartsTheTimer) {
+    TAlarm& alarm = Add(test::Local(2003, 1, 5, 8, 30, 17), "Loyer", atMonthly, 3);
+    const TAlarm before = alarm;
+    Client->KillTimer(CheckTimerId);
+    Client->Checker.TimerId = 0;
+    Script.Then("the editor", ModalDialogHasFocus, [&] {
+        Type(102, "31");
+        Input.Char(WXK_ESCAPE);
+    });
+    EXPECT_FALSE(Edit([&] { return Client->EditAlarm(0); }));
+    EXPECT_EQ(0, std::memcmp(&before, &alarm, sizeof alarm));
+    EXPECT_TRUE(test::ReadBytes(File()).empty()) << "the file was written";
+    EXPECT_EQ(CheckTimerId, Client->Checker.TimerId);
+}
+
+TEST_F(Editor, ConfirmedEditKeepsTheSecondsAndNormalisesWhatWasTyped) {
+    TAlarm& alarm = Add(test::Local(2003, 1, 5, 8, 30, 17), "Loyer", atOnce);
+    Script.Then("the editor", ModalDialogHasFocus, [&] {
+        Type(102, "31");
+        Type(103, "4");
+        Type(105, "9");
+        Type(106, "75");
+        Input.Char(WXK_RETURN); // OK, though no button is the default
+    });
+    EXPECT_TRUE(Edit([&] { return Client->EditAlarm(0); }));
+    EXPECT_EQ("2003-05-01 10:15:17", test::ShowLocal(alarm.When));
+    const std::vector<unsigned char> saved = test::ReadBytes(File());
+    ASSERT_EQ(AlarmRecordSize, saved.size());
+    int32_t savedWhen = 0;
+    std::memcpy(&savedWhen, saved.data(), sizeof savedWhen);
+    EXPECT_EQ(alarm.When, savedWhen);
+
+    Script.Then("the editor again", ModalDialogHasFocus, [&] {
+        Type(103, "");
+        Input.Char(WXK_RETURN);
+    });
+    EXPECT_TRUE(Edit([&] { return Client->EditAlarm(0); }));
+    EXPECT_EQ("2002-12-01 10:15:17", test::ShowLocal(alarm.When)) << "empty month";
+}
+
+TEST_F(Editor, UnknownTypeOpensWithNoneCheckedAndOkKeepsIt) {
+    TAlarm& alarm = Add(test::Local(2003, 1, 5, 8, 30), "Ancien", 7);
+    Script.Then("the editor", ModalDialogHasFocus, [&] {
+        for (const int type : {108, 109, 110, 111})
+            EXPECT_FALSE(Checked(type)) << type;
+        Input.Char(WXK_RETURN);
+    });
+    EXPECT_TRUE(Edit([&] { return Client->EditAlarm(0); }));
+    EXPECT_EQ(7, alarm.Type);
+}
+
+TEST_F(Editor, EditsTakeOneCharacterFewerThanTheirFieldsAndTheMessage199) {
+    Add(test::Local(2003, 1, 5, 8, 30), "", atOnce);
+    const std::vector<std::pair<int, size_t>> limits = {{101, 199}, {102, 2}, {103, 2}, {104, 4},
+                                                        {105, 2},   {106, 2}, {112, 3}};
+    Script.Then("the editor", ModalDialogHasFocus, [] {});
+    for (const auto& [id, chars] : limits) {
+        // One character short of the limit, then two more typed at its end;
+        // Tab leaves the edit once both have been seen.
+        Script.Then("the focus on an edit", [&, id = id, chars = chars] {
+            wxTextCtrl* edit = InModalDialog<wxTextCtrl>(id);
+            edit->SetFocus();
+            edit->SetValue(std::string(chars - 1, '7'));
+            edit->SetInsertionPointEnd();
+            Input.Text("77");
+            Input.Char(WXK_TAB);
+        });
+        Script.Then(
+            "the typing to end", [id = id] { return wxWindow::FindFocus()->GetId() != id; },
+            [id = id, chars = chars] { EXPECT_EQ(chars, Text(id).length()) << id; });
+    }
+    Script.Then("the last edit", [&] { Input.Char(WXK_ESCAPE); });
+    EXPECT_FALSE(Edit([&] { return Client->EditAlarm(0); }));
+}
+
+TEST_F(Editor, AddButtonSavesTheTypedReminder) {
+    Script.Then("the editor", ModalDialogHasFocus, [&] {
+        EXPECT_EQ(InModalDialog<wxTextCtrl>(101), wxWindow::FindFocus()) << "the message first";
+        Input.Text("Dentiste");
+    });
+    Script.Then(
+        "the message to be typed", [] { return Text(101) == "Dentiste"; },
+        [&] { Input.Char(WXK_RETURN); });
+    Edit([&] {
+        Press(103);
+        return 0;
+    });
+    ASSERT_EQ(1, Client->Table.AlarmCount);
+    EXPECT_STREQ("Dentiste", Client->Table.Alarms[0]->Message);
+    EXPECT_EQ(AlarmRecordSize, test::ReadBytes(File()).size());
+    EXPECT_EQ("Dentiste", Client->AlarmList->GetString(0));
+}
+
 } // namespace
 } // namespace vobrik
 
