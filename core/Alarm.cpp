@@ -15,8 +15,8 @@ void PutInt32(unsigned char* at, int32_t value) {
 }
 
 int32_t GetInt32(const unsigned char* at) {
-    const uint32_t v = uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 |
-                       uint32_t{at[3]} << 24;
+    const uint32_t v =
+        uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
     return static_cast<int32_t>(v);
 }
 

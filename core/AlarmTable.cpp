@@ -14,18 +14,17 @@ constexpr const char* FileWriteError = "File Write Error";
 constexpr const char* CapacityCaption = "Vobrik";
 constexpr const char* TableFullText = "Vobrik ne peut pas garder plus de 100 alarmes.\n"
                                       "Supprimez-en une avant d'en ajouter une autre.";
-constexpr const char* TooManyInFileText =
-    "ALARMS.VBK contient plus de 100 alarmes.\n"
-    "Seules les 100 premi\xE8res sont affich\xE9"
-    "es ; les autres restent conserv\xE9"
-    "es dans le fichier.";
+constexpr const char* TooManyInFileText = "ALARMS.VBK contient plus de 100 alarmes.\n"
+                                          "Seules les 100 premi\xE8res sont affich\xE9"
+                                          "es ; les autres restent conserv\xE9"
+                                          "es dans le fichier.";
 
 } // namespace
 
 TAlarmTable::TAlarmTable(IAlarmList& list, IMessages& messages, IClock& clock, IFileOps& files,
                          std::string fileName)
-    : List(list), Messages_(messages), Clock_(clock), Files(files),
-      FileName_(std::move(fileName)) {}
+    : List(list), Messages_(messages), Clock_(clock), Files(files), FileName_(std::move(fileName)) {
+}
 
 void TAlarmTable::Clear() {
     while (AlarmCount > 0)
@@ -69,8 +68,8 @@ TLoadResult TAlarmTable::LoadAlarms() {
 bool TAlarmTable::SaveAlarms() {
     std::vector<unsigned char> image(static_cast<size_t>(AlarmCount) * AlarmRecordSize);
     for (int i = 0; i < AlarmCount; ++i)
-        EncodeAlarm(*Alarms[i],
-                    *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(&image[i * AlarmRecordSize]));
+        EncodeAlarm(*Alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
+                                    &image[i * AlarmRecordSize]));
     image.insert(image.end(), Overflow.begin(), Overflow.end());
 
     if (SaveBlocked || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {

@@ -150,8 +150,7 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
     return TReadResult::Read;
 }
 
-bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data,
-                        size_t size) {
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size) {
     const std::string target = FinalTarget(path);
     const std::string temporary = target + ".tmp";
 
@@ -171,8 +170,8 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
     if (fd < 0)
         return false;
 
-    bool ok = WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
-              files.Fsync(fd) == 0;
+    bool ok =
+        WriteAll(files, fd, static_cast<const unsigned char*>(data), size) && files.Fsync(fd) == 0;
     int saved = errno;
     if (files.Close(fd) != 0 && ok) {
         ok = false;

@@ -45,7 +45,6 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
 // already has the temporary name is removed first, never written through. On
 // failure the old file is untouched, the temporary file is removed and errno is
 // set.
-bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data,
-                        size_t size);
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size);
 
 } // namespace vobrik

@@ -18,6 +18,8 @@ int32_t MakeWhen(std::tm& local);
 // change keeps the hour the user chose.
 int32_t MakeWhenOnLocalClock(std::tm& local);
 
-inline int DayOfMonth(int32_t when) { return ToLocal(when).tm_mday; }
+inline int DayOfMonth(int32_t when) {
+    return ToLocal(when).tm_mday;
+}
 
 } // namespace vobrik

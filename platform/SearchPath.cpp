@@ -7,26 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#ifndef VOBRIK_DATADIR
-#define VOBRIK_DATADIR "/usr/local/share/vobrik"
-#endif
-
 namespace vobrik {
 
 namespace {
-
-std::string ProgramDirectory() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return {};
-    self[n] = '\0';
-    char* slash = std::strrchr(self, '/');
-    if (slash == nullptr)
-        return {};
-    *slash = '\0';
-    return self;
-}
 
 std::string CurrentDirectory() {
     char cwd[PATH_MAX];
@@ -52,14 +35,35 @@ bool TryDirectory(const std::string& dir, const char* name, char* buffer, size_t
 
 } // namespace
 
+std::string ProgramDirectory() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    self[n] = '\0';
+    char* slash = std::strrchr(self, '/');
+    if (slash == nullptr)
+        return {};
+    *slash = '\0';
+    return self;
+}
+
+std::string InstalledDataDirectory(const std::string& programDirectory) {
+    if (programDirectory.empty())
+        return {};
+    // Relative to the program, so that an installation works under any prefix.
+    return programDirectory + "/../share/vobrik";
+}
+
 bool SearchPath(const char* name, char* buffer, size_t size) {
     if (size > 0)
         buffer[0] = '\0';
     if (name == nullptr || *name == '\0' || size == 0)
         return false;
 
-    if (TryDirectory(ProgramDirectory(), name, buffer, size) ||
-        TryDirectory(VOBRIK_DATADIR, name, buffer, size) ||
+    const std::string program = ProgramDirectory();
+    if (TryDirectory(program, name, buffer, size) ||
+        TryDirectory(InstalledDataDirectory(program), name, buffer, size) ||
         TryDirectory(CurrentDirectory(), name, buffer, size))
         return true;
 

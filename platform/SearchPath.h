@@ -1,17 +1,25 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace vobrik {
 
 // Finds a data file by its bare name, in this order:
 //   1. the directory of the running program (/proc/self/exe);
-//   2. the installed data directory of the program (VOBRIK_DATADIR);
+//   2. the installed data directory of the program (<prefix>/share/vobrik
+//      for a program in <prefix>/bin);
 //   3. the current directory;
 //   4. each directory of PATH.
 // On success the full path is written into buffer and true is returned. A full
 // path that does not fit into size bytes (terminating zero included) counts as
 // not found.
 bool SearchPath(const char* name, char* buffer, size_t size);
+
+// The directory of the running program, empty when it cannot be told.
+std::string ProgramDirectory();
+
+// The data directory that belongs to a program installed in programDirectory.
+std::string InstalledDataDirectory(const std::string& programDirectory);
 
 } // namespace vobrik

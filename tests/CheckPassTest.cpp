@@ -111,10 +111,13 @@ TEST_F(CheckPassTest, AcknowledgedOneTimeReminderLeavesTableFileAndList) {
 
 TEST_F(CheckPassTest, RemindTomorrowOnNewYearsEveGivesOneMinutePastMidnight) {
     Clock.Time = Local(2026, 12, 31, 23, 59, 30);
-    Add(Clock.Time - 10, "bonne ann\xE9" "e");
+    Add(Clock.Time - 10, "bonne ann\xE9"
+                         "e");
     Answer(RingRemindTomorrow);
     Tick();
-    EXPECT_EQ(std::vector<std::string>{"2027-01-01 00:01:30 bonne ann\xE9" "e"}, Schedule());
+    EXPECT_EQ(std::vector<std::string>{"2027-01-01 00:01:30 bonne ann\xE9"
+                                       "e"},
+              Schedule());
     EXPECT_EQ(atOnce, Table.Alarms[0]->Type);
     EXPECT_EQ(2, Table.Alarms[0]->Id) << "the postponement takes the next Id";
 }
@@ -242,11 +245,16 @@ TEST_F(CheckPassTest, YearlyOnFebruary29BecomesMarch1) {
 
 TEST_F(CheckPassTest, DailyMissedOnAnEarlierDayMovesOnSilently) {
     Clock.Time = Local(2026, 4, 8, 10, 0);
-    Add(Local(2026, 4, 7, 9, 0), "m\xE9" "dicament", atEveryDays, 1);
+    Add(Local(2026, 4, 7, 9, 0),
+        "m\xE9"
+        "dicament",
+        atEveryDays, 1);
     Tick();
     EXPECT_TRUE(Ringer.Shown.empty());
     EXPECT_EQ(0, Sound.Rings());
-    EXPECT_EQ(std::vector<std::string>{"2026-04-09 09:00:00 m\xE9" "dicament"}, Schedule());
+    EXPECT_EQ(std::vector<std::string>{"2026-04-09 09:00:00 m\xE9"
+                                       "dicament"},
+              Schedule());
 }
 
 TEST_F(CheckPassTest, DailyDueEarlierTodayRings) {
@@ -276,7 +284,7 @@ TEST_F(CheckPassTest, ZeroIntervalStepsTwelveHours) {
 }
 
 TEST_F(CheckPassTest, WeeklyMovesToTheFirstFutureMondayAtTheSameHour) {
-    Clock.Time = Local(2026, 2, 19, 12, 0); // a Thursday
+    Clock.Time = Local(2026, 2, 19, 12, 0);                      // a Thursday
     Add(Local(2026, 2, 2, 18, 45), "poubelles", atEveryDays, 7); // a Monday
     Answer(RingAcknowledge);
     Tick();
@@ -285,16 +293,16 @@ TEST_F(CheckPassTest, WeeklyMovesToTheFirstFutureMondayAtTheSameHour) {
 
 TEST_F(CheckPassTest, StepsAcrossDaylightSavingKeepTheLocalHour) {
     Clock.Time = Local(2026, 3, 20, 12, 0);
-    Add(Local(2026, 3, 15, 10, 0), "mensuel", atMonthly);   // winter time
+    Add(Local(2026, 3, 15, 10, 0), "mensuel", atMonthly);        // winter time
     Add(Local(2026, 3, 27, 7, 30), "quotidien", atEveryDays, 1); // not yet due
     Answer(RingAcknowledge);
     Tick();
     Clock.Time = Local(2026, 3, 30, 12, 0); // summer time since the 29th
     Answer(RingAcknowledge);
     Tick();
-    EXPECT_EQ((std::vector<std::string>{"2026-03-31 07:30:00 quotidien",
-                                        "2026-04-15 10:00:00 mensuel"}),
-              Schedule());
+    EXPECT_EQ(
+        (std::vector<std::string>{"2026-03-31 07:30:00 quotidien", "2026-04-15 10:00:00 mensuel"}),
+        Schedule());
 }
 
 TEST_F(CheckPassNewYork, WeeklyAcrossTheSpringChangeKeepsTheLocalHour) {

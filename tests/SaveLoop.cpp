@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < generation % 7 + 1; ++i) {
             TAlarm alarm;
             alarm.When = generation;
-            SetAlarmMessage(alarm, ("gen " + std::to_string(generation) + " rec " +
-                                    std::to_string(i)).c_str());
+            SetAlarmMessage(
+                alarm, ("gen " + std::to_string(generation) + " rec " + std::to_string(i)).c_str());
             alarm.Id = i + 1;
             table.Append(alarm);
         }

@@ -1,0 +1,48 @@
+#include "calendar/FrenchDate.h"
+
+#include "core/LocalTime.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vobrik {
+
+namespace {
+
+// Indexed by tm_wday. Monday keeps the blank it has always been stored with,
+// so Monday dates show two blanks before the day.
+const char* const WeekdayNames[7] = {"Dimanche", "Lundi ",   "Mardi", "Mercredi",
+                                     "Jeudi",    "Vendredi", "Samedi"};
+
+// Indexed by tm_mon.
+const char* const MonthNames[12] = {"janvier",
+                                    "f\xE9vrier",
+                                    "mars",
+                                    "avril",
+                                    "mai",
+                                    "juin",
+                                    "juillet",
+                                    "ao\xFBt",
+                                    "septembre",
+                                    "octobre",
+                                    "novembre",
+                                    "d\xE9"
+                                    "cembre"};
+
+} // namespace
+
+char* FormatFrenchDate(int32_t when, char* out) {
+    const std::tm local = ToLocal(when);
+    std::snprintf(out, FrenchDateSize, "%s %d ", WeekdayNames[local.tm_wday], local.tm_mday);
+    const size_t used = std::strlen(out);
+    std::snprintf(out + used, FrenchDateSize - used, "%s", MonthNames[local.tm_mon]);
+
+    // The year goes through a scratch buffer: out cannot be both the source and
+    // the target of one format.
+    char scratch[FrenchDateSize];
+    std::snprintf(scratch, sizeof scratch, "%s %d", out, local.tm_year + 1900);
+    std::memcpy(out, scratch, std::strlen(scratch) + 1);
+    return out;
+}
+
+} // namespace vobrik

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vobrik {
+
+// Bytes of the longest date text, "Mercredi 11 septembre 2002", with its
+// terminating zero.
+constexpr size_t FrenchDateSize = 27;
+
+// Writes the long French date of the local day of `when` into `out`, for
+// example "Dimanche 5 janvier 2003", in Windows-1252. `out` must hold at least
+// FrenchDateSize bytes; it is overwritten and returned.
+char* FormatFrenchDate(int32_t when, char* out);
+
+} // namespace vobrik
