@@ -6,6 +6,7 @@
 #include "core/AlarmCheckXfer.h"
 #include "core/FileOps.h"
 #include "core/Services.h"
+#include "summary/ResWin.h"
 
 #include <cstdint>
 #include <deque>
@@ -138,6 +139,47 @@ class FaultyFileOps : public IFileOps {
 
   private:
     bool Fails(TCall call);
+};
+
+// The main dialog's side of the day summary.
+class FakeSummaryOwner : public IResWinOwner {
+  public:
+    TResWin* ResWin = nullptr;
+    int Clears = 0;
+    std::function<void()> OnClear; // runs before ResWin is cleared
+    void ClearResWin() override {
+        if (OnClear)
+            OnClear();
+        ResWin = nullptr;
+        ++Clears;
+    }
+};
+
+// The summary's screen window: an outer size, of which a frame of the given
+// thickness is not client area, and a log of what was asked of it.
+class FakeResWinShell : public IResWinShell {
+  public:
+    int32_t OuterWidth = 400;
+    int32_t OuterHeight = 200;
+    int32_t FrameWidth = 2;  // left and right together
+    int32_t FrameHeight = 2; // top and bottom together
+    std::vector<std::string> Calls;
+    TRect GetClientRect() override {
+        return {0, 0, OuterWidth - FrameWidth, OuterHeight - FrameHeight};
+    }
+    void SetWindowPos(int32_t x, int32_t y, int32_t width, int32_t height) override {
+        Calls.push_back("SetWindowPos " + std::to_string(x) + " " + std::to_string(y) + " " +
+                        std::to_string(width) + " " + std::to_string(height));
+        OuterWidth = width;
+        OuterHeight = height;
+    }
+    void Invalidate() override { Calls.push_back("Invalidate"); }
+    void DestroyWindow() override { Calls.push_back("DestroyWindow"); }
+    int MessageBox(const char* text, const char* caption, unsigned type) override {
+        Calls.push_back(std::string("MessageBox ") + text + " / " + caption + " / " +
+                        std::to_string(type));
+        return IDOK;
+    }
 };
 
 // Sets TZ for the life of the object and restores the old value.
