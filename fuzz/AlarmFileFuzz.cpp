@@ -3,10 +3,12 @@
 // odd ones included. Both passes must end, nothing may be read or written out
 // of bounds, and no reminder may be lost: records not yet due and recurring
 // records come out of the passes, and the saved file holds the table and every
-// record that did not fit into it.
+// record that did not fit into it. The day summary is built on the loaded table
+// too, as it is at start-up.
 
 #include "core/AlarmTable.h"
 #include "core/CheckPass.h"
+#include "summary/SummaryLines.h"
 
 #include "Fakes.h"
 #include "FuzzSupport.h"
@@ -193,6 +195,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOBRIK_FUZZ_CHECK(table.AlarmCount ==
                       static_cast<int32_t>(std::min<size_t>(whole, TAlarmTable::MaxAlarms)));
     CheckTable(table);
+    // The day summary may open on the loaded table before any pass.
+    const TSummaryLists summary = BuildSummaryLines(table, clock.Time);
+    VOBRIK_FUZZ_CHECK(CountLines(summary.Today.get()) + CountLines(summary.Tomorrow.get()) <=
+                      table.AlarmCount);
     const auto recurring = Recurring(table);
     const auto notYetDue = NotYetDue(table, clock.Time);
 

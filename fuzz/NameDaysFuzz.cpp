@@ -2,11 +2,15 @@
 // each into a buffer of exactly the size the lookup asks for, so that a byte
 // written past it is caught. Every lookup must end and give either texts of the
 // day shorter than the capacity or the not-found text cut to the capacity.
+// Then the day summary paints those names in windows of several widths, down
+// to none: every name line drawn must fit, or be a single character.
 
 #include "calendar/NameDays.h"
+#include "summary/ResWin.h"
 
 #include "Fakes.h"
 #include "FuzzSupport.h"
+#include "RecordingDC.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +32,48 @@ const TLookup Lookups[] = {
     {1041764400, 199}, {1709204400, 27}, {1072868400, 28},
     {1893495600, 1},   {1784023200, 0},  {1784023200, 500},
 };
+
+class NoOwner : public IResWinOwner {
+  public:
+    void ClearResWin() override {}
+};
+
+class FixedShell : public IResWinShell {
+  public:
+    TRect Client;
+    int MessageBox(const char*, const char*, unsigned) override { return IDOK; }
+    TRect GetClientRect() override { return Client; }
+    void SetWindowPos(int32_t, int32_t, int32_t, int32_t) override {}
+    void Invalidate() override {}
+    void DestroyWindow() override {}
+};
+
+const int32_t ClientWidths[] = {398, 120, 11, 1, 0, -40};
+
+void PaintSummary(const std::string& path, int32_t width) {
+    NoOwner owner;
+    FixedShell shell;
+    shell.Client = {0, 0, width, 200};
+    TResWin win(&owner);
+    win.NameDays = [&path](IMessages& box, int32_t when, char* out, size_t capacity) {
+        LookupNameDaysIn(box, when, out, capacity, path.c_str());
+    };
+    win.SetupWindow(shell);
+    vobrik::test::RecordingDC dc;
+    dc.OwnWidth[static_cast<unsigned char>('W')] = 500;
+    dc.OwnWidth[static_cast<unsigned char>('i')] = 1;
+    win.Paint(dc, Lookups[0].When);
+
+    const std::string nameFont = vobrik::test::Describe(TFont{"Arial", 15});
+    for (const auto& drawn : dc.Texts) {
+        if (drawn.Font != nameFont)
+            continue;
+        int32_t drawnWidth = 0;
+        for (unsigned char c : drawn.Text)
+            drawnWidth += dc.GetCharWidth(c);
+        VOBRIK_FUZZ_CHECK(drawnWidth < width || drawn.Text.size() == 1);
+    }
+}
 
 } // namespace
 
@@ -61,5 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (size == 0 || std::memchr(data, ';', size) == nullptr)
             VOBRIK_FUZZ_CHECK(isNotFound);
     }
+    for (int32_t width : ClientWidths)
+        PaintSummary(path, width);
     return 0;
 }
