@@ -181,6 +181,39 @@ TEST_F(OddFileTest, HugeFileIsRefusedUnread) {
     ExpectRefusedAndKept();
 }
 
+TEST_F(OddFileTest, FileItsUserMayNotReadIsRefused) {
+    WriteBytes(File, ImageOf(10, "secret"));
+    ASSERT_EQ(0, ::chmod(File.c_str(), 0));
+    ScopedFilePermissions asAUser;
+    if (!asAUser.Enforced())
+        GTEST_SKIP() << "root's right to ignore file permissions cannot be dropped here";
+    ExpectRefusedAndKept();
+}
+
+TEST_F(AlarmTableTest, LinkToAFileNotYetThereLoadsNothingAndTheFirstSaveCreatesTheTarget) {
+    std::filesystem::create_symlink("elsewhere.vbk", File);
+    EXPECT_EQ(TLoadResult::NoFile, Table.LoadAlarms());
+    Table.Append(TAlarm{});
+    ASSERT_TRUE(Table.SaveAlarms());
+    EXPECT_TRUE(std::filesystem::is_symlink(File));
+    EXPECT_EQ(AlarmRecordSize, ReadBytes(Dir.Path("elsewhere.vbk")).size());
+}
+
+TEST_F(AlarmTableTest, LinkIntoAMissingDirectoryIsReportedAtEverySave) {
+    std::filesystem::create_symlink("missing/ALARMS.VBK", File);
+    EXPECT_EQ(TLoadResult::NoFile, Table.LoadAlarms());
+    Table.Append(TAlarm{});
+    EXPECT_FALSE(Table.SaveAlarms());
+    EXPECT_FALSE(Table.SaveAlarms());
+    ASSERT_EQ(2u, Messages.Log.size());
+    EXPECT_EQ("File Write Error", Messages.Log[1].Text);
+    EXPECT_EQ(1, Table.AlarmCount);
+
+    std::filesystem::create_directory(Dir.Path("missing"));
+    EXPECT_TRUE(Table.SaveAlarms());
+    EXPECT_TRUE(std::filesystem::is_symlink(File));
+}
+
 TEST_F(AlarmTableTest, FileOfExactlyTheReadLimitIsLoaded) {
     WriteBytes(File, ImageOf(10, "first"));
     ASSERT_EQ(0, ::truncate(File.c_str(), static_cast<off_t>(MaxReadSize)));
