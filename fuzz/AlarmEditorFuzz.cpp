@@ -75,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dialog.Typed = data + AlarmRecordSize;
     dialog.Runs = (size - AlarmRecordSize) / sizeof(TAlarmEditXfer);
     const size_t typedRuns = dialog.Runs;
-    TAlarmTable table(list, messages, clock, SystemFileOps(), path);
+    static vobrik::fuzz::UnsyncedFileOps files;
+    TAlarmTable table(list, messages, clock, files, path);
     TAlarm* alarm = table.Append(original);
     const int32_t id = alarm->Id;
     original.Id = id;
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // What was saved is the record as the table holds it.
     std::vector<unsigned char> saved;
-    VOBRIK_FUZZ_CHECK(ReadWholeFile(SystemFileOps(), path, saved) == TReadResult::Read);
+    VOBRIK_FUZZ_CHECK(ReadWholeFile(files, path, saved) == TReadResult::Read);
     unsigned char expected[AlarmRecordSize];
     EncodeAlarm(*alarm, expected);
     VOBRIK_FUZZ_CHECK(saved.size() == AlarmRecordSize &&

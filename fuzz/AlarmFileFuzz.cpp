@@ -24,26 +24,6 @@ namespace {
 using namespace vobrik;
 using namespace vobrik::test;
 
-// The real system calls without the syncs, which would only slow the fuzzer.
-class UnsyncedFileOps : public IFileOps {
-  public:
-    int Open(const char* path, int flags, mode_t mode) override {
-        return SystemFileOps().Open(path, flags, mode);
-    }
-    ssize_t Read(int fd, void* buffer, size_t size) override {
-        return SystemFileOps().Read(fd, buffer, size);
-    }
-    ssize_t Write(int fd, const void* buffer, size_t size) override {
-        return SystemFileOps().Write(fd, buffer, size);
-    }
-    int Fsync(int) override { return 0; }
-    int Close(int fd) override { return SystemFileOps().Close(fd); }
-    int Rename(const char* from, const char* to) override {
-        return SystemFileOps().Rename(from, to);
-    }
-    int Unlink(const char* path) override { return SystemFileOps().Unlink(path); }
-};
-
 enum TUnit { KeepUnit, Days, Hours, Minutes, NoUnit, AllUnits };
 
 struct TAnswer {
@@ -176,7 +156,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static UnsyncedFileOps files;
+    static vobrik::fuzz::UnsyncedFileOps files;
     static const std::string path = vobrik::fuzz::ScratchPath("ALARMS.VBK");
     vobrik::fuzz::WriteScratchFile(path, data, size);
 

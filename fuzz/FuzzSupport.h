@@ -4,6 +4,8 @@
 // long as the process, and a way to stop with a clear reason when a property
 // does not hold, which the fuzzer then reports with the input.
 
+#include "core/FileOps.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,6 +45,26 @@ inline void WriteScratchFile(const std::string& path, const unsigned char* data,
         std::abort();
     }
 }
+
+// The real system calls without the syncs, which would only slow the fuzzer.
+class UnsyncedFileOps : public IFileOps {
+  public:
+    int Open(const char* path, int flags, mode_t mode) override {
+        return SystemFileOps().Open(path, flags, mode);
+    }
+    ssize_t Read(int fd, void* buffer, size_t size) override {
+        return SystemFileOps().Read(fd, buffer, size);
+    }
+    ssize_t Write(int fd, const void* buffer, size_t size) override {
+        return SystemFileOps().Write(fd, buffer, size);
+    }
+    int Fsync(int) override { return 0; }
+    int Close(int fd) override { return SystemFileOps().Close(fd); }
+    int Rename(const char* from, const char* to) override {
+        return SystemFileOps().Rename(from, to);
+    }
+    int Unlink(const char* path) override { return SystemFileOps().Unlink(path); }
+};
 
 inline void UseZone(const char* zone) {
     setenv("TZ", zone, 1);
