@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/Window.h"
+
+namespace vobrik {
+
+class TVobrikApp : public TApplication {
+  public:
+    TVobrikApp() : TApplication("Vobrik") {}
+    ~TVobrikApp() override = default;
+
+    // The command line asked for a hidden start.
+    bool HideOnStart = false;
+    // The main frame has been sent to the tray, or is being sent there.
+    bool MainHidden = true;
+    // The user has confirmed quitting in the main dialog.
+    bool QuitConfirmed = false;
+
+    // A close request on the main frame only hides it, unless the frame is
+    // already hidden, the user has confirmed quitting, or the program does not
+    // have the focus (the session is ending).
+    bool CanClose() override;
+
+  protected:
+    void InitMainWindow() override;
+};
+
+// The running application object.
+TVobrikApp* VobrikApp();
+
+// Hides the frame into the tray. Without a notification area there would be
+// no way back to a hidden frame, so it is minimised instead.
+void SendFrameToTray(TWindow& frame);
+
+} // namespace vobrik

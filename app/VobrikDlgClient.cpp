@@ -1,0 +1,244 @@
+#include "app/VobrikDlgClient.h"
+
+#include "app/VobrikApp.h"
+#include "platform/Application.h"
+#include "platform/ResponseTable.h"
+
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+namespace vobrik {
+
+namespace {
+
+constexpr int TrayIcon = 1010;
+
+// Windows-1252 text: 0xCA is Ê, 0xFB is û.
+constexpr const char* QuitQuestion = "\xCAtes vous s\xFBr de vouloir quitter Vobrik ?";
+constexpr const char* QuitCaption = "Confirmation";
+
+} // namespace
+
+TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
+    : TDialog(parent, resId), Table(*this, *this, *this), AlarmList(new TListBox(this, 101)),
+      HideCheck(new TCheckBox(this, 109)), SummaryCheck(new TCheckBox(this, 108)),
+      Checker(Table, *this, Sound, *this) {
+    TrayData.cbSize = 88;
+}
+
+TVobrikDlgClient::~TVobrikDlgClient() {
+    Shell_NotifyIcon(NIM_DELETE, &TrayData);
+    if (IsWindow())
+        Destroy(IDCANCEL);
+    // TODO(summary): clear ResWin's Owner here, so that a summary outliving
+    // the dialog no longer reaches back into it.
+}
+
+TWindow& TVobrikDlgClient::Frame() {
+    return Parent != nullptr ? *Parent : *this;
+}
+
+bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
+    using T = TVobrikDlgClient;
+    static const TResponseTable<T> table{
+        EvBnClicked<&T::AddAlarm>(103),
+        EvBnClicked<&T::ModifySelectedAlarm>(105),
+        EvBnClicked<&T::DeleteSelectedAlarm>(104),
+        EvLbnDblClk<&T::ModifySelectedAlarm>(101),
+        EvMessage<&T::OnTrayNotify>(TrayMessage),
+        EvMessage<&T::OnCheckTimer>(WM_TIMER),
+        EvBnClicked<&T::HideMainWindow>(102),
+        EvBnClicked<&T::OpenDaySummary>(106),
+        EvBnClicked<&T::SummaryClicked>(108),
+        EvBnClicked<&T::HideClicked>(109),
+    };
+    return table.Dispatch(*this, msg, result) || TDialog::Find(msg, result);
+}
+
+void TVobrikDlgClient::SetupWindow() {
+    TDialog::SetupWindow();
+
+    {
+        const TIcon icon(TrayIcon);
+        TrayData.hWnd = this;
+        TrayData.uID = TrayIconId;
+        TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        TrayData.uCallbackMessage = TrayMessage;
+        TrayData.hIcon = &icon;
+        std::strncpy(TrayData.szTip, "Vobrik", sizeof TrayData.szTip - 1);
+        Shell_NotifyIcon(NIM_ADD, &TrayData);
+        // The tray keeps its own copy of the picture.
+        TrayData.hIcon = nullptr;
+    }
+
+    if (!LoadSettings())
+        return;
+    HideCheck->SetCheck(Settings.StartHidden ? BST_CHECKED : BST_UNCHECKED);
+    SummaryCheck->SetCheck(Settings.ShowSummary ? BST_CHECKED : BST_UNCHECKED);
+
+    if (Settings.StartHidden) {
+        if (TApplication* app = GetApplication())
+            app->nCmdShow = IsSystemTrayAvailable() ? SW_HIDE : SW_SHOWMINNOACTIVE;
+        HideMainWindow();
+    }
+
+    if (Table.LoadAlarms() == TLoadResult::OpenFailed)
+        return;
+    if (Settings.ShowSummary)
+        OpenDaySummary();
+    Checker.TimerId = SetTimer(CheckTimerId, 1);
+}
+
+intptr_t TVobrikDlgClient::OnTrayNotify(uintptr_t wParam, intptr_t lParam) {
+    if (wParam != TrayIconId)
+        return -1;
+    if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN)
+        ShowMainWindow();
+    return 0;
+}
+
+void TVobrikDlgClient::ShowMainWindow() {
+    TWindow& frame = Frame();
+    frame.BringWindowToTop();
+    frame.ShowWindow(SW_SHOW);
+    frame.ShowWindow(SW_RESTORE);
+    frame.SetForegroundWindow();
+    if (TVobrikApp* app = VobrikApp())
+        app->MainHidden = false;
+}
+
+void TVobrikDlgClient::HideMainWindow() {
+    SendFrameToTray(Frame());
+    if (TVobrikApp* app = VobrikApp())
+        app->MainHidden = true;
+}
+
+bool TVobrikDlgClient::PreProcessMsg(TMessage& msg) {
+    if (msg.Msg == WM_KEYDOWN && msg.WParam == VK_ESCAPE) {
+        // Escape sends the frame to the tray; it never cancels the dialog.
+        SendFrameToTray(Frame());
+        if (TVobrikApp* app = VobrikApp())
+            app->MainHidden = true;
+        return false;
+    }
+    return TDialog::PreProcessMsg(msg);
+}
+
+void TVobrikDlgClient::CloseWindow(int retValue) {
+    SendFrameToTray(Frame());
+    if (TVobrikApp* app = VobrikApp())
+        app->MainHidden = true;
+    if (retValue == IDOK)
+        TDialog::CloseWindow(retValue);
+}
+
+bool TVobrikDlgClient::CanClose() {
+    if (MessageBox(QuitQuestion, QuitCaption, MB_YESNO) == IDYES) {
+        if (TVobrikApp* app = VobrikApp()) {
+            app->MainHidden = true;
+            app->QuitConfirmed = true;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TVobrikDlgClient::LoadSettings() {
+    return vobrik::LoadSettings(Settings, *this);
+}
+
+void TVobrikDlgClient::SaveSettings() {
+    vobrik::SaveSettings(Settings, *this);
+}
+
+void TVobrikDlgClient::SummaryClicked() {
+    Settings.ShowSummary = SummaryCheck->SendMessage(BM_GETCHECK) == BST_CHECKED;
+    SaveSettings();
+}
+
+void TVobrikDlgClient::HideClicked() {
+    Settings.StartHidden = HideCheck->SendMessage(BM_GETCHECK) == BST_CHECKED;
+    SaveSettings();
+}
+
+void TVobrikDlgClient::OpenDaySummary() {
+    // TODO(summary): builds the summary lines and opens the popup, keeping it
+    // in ResWin.
+}
+
+void TVobrikDlgClient::OnCheckTimer() {
+    DefaultProcessing();
+    Checker.OnCheckTimer(ResWin != nullptr);
+}
+
+void TVobrikDlgClient::AddAlarm() {
+    Table.AddAlarm(*this);
+}
+void TVobrikDlgClient::ModifySelectedAlarm() {
+    Table.ModifySelectedAlarm(*this);
+}
+void TVobrikDlgClient::DeleteSelectedAlarm() {
+    Table.DeleteSelectedAlarm();
+}
+
+bool TVobrikDlgClient::EditAlarm(int) {
+    // TODO(editor): the reminder editor comes next; until then every edit is
+    // refused, which leaves the table as it was.
+    return false;
+}
+
+int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer&) {
+    // TODO(ring): the ring dialog comes next; until then every due reminder
+    // is answered "Valider" without a dialog.
+    return RingAcknowledge;
+}
+
+void TVobrikDlgClient::TBeepSound::Beep() {
+    MessageBeep();
+}
+
+void TVobrikDlgClient::SetRedraw(bool on) {
+    AlarmList->SetRedraw(on);
+}
+void TVobrikDlgClient::Clear() {
+    AlarmList->ClearList();
+}
+int TVobrikDlgClient::AddString(const char* text) {
+    return AlarmList->AddString(text);
+}
+void TVobrikDlgClient::SetItemData(int index, int32_t data) {
+    AlarmList->SetItemData(index, data);
+}
+int TVobrikDlgClient::GetSelIndex() {
+    return AlarmList->GetSelIndex();
+}
+int32_t TVobrikDlgClient::GetItemData(int index) {
+    return AlarmList->GetItemData(index);
+}
+void TVobrikDlgClient::Invalidate() {
+    AlarmList->Invalidate();
+}
+
+int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned type) {
+    TApplication* app = GetApplication();
+    return app != nullptr ? app->MessageBox(this, text, caption, type)
+                          : MessageBoxEx(text, caption, type);
+}
+
+int32_t TVobrikDlgClient::Now() {
+    const std::time_t now = std::time(nullptr);
+    if (now > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(now);
+}
+
+unsigned TVobrikDlgClient::SetTimer(unsigned id, unsigned milliseconds) {
+    return TDialog::SetTimer(id, milliseconds);
+}
+
+void TVobrikDlgClient::KillTimer(unsigned id) {
+    TDialog::KillTimer(id);
+}
+
+} // namespace vobrik

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "core/AlarmTable.h"
+#include "core/CheckPass.h"
+#include "core/Services.h"
+#include "platform/Controls.h"
+#include "platform/TrayIcon.h"
+#include "platform/Window.h"
+
+namespace vobrik {
+
+// The main window's content: the reminder list and its buttons, the start-up
+// choices, the tray icon and the check timer. It owns the reminder table and
+// lends the table and the check pass its list box, its message boxes, its
+// timer and its dialogs.
+class TVobrikDlgClient : public TDialog,
+                         public IAlarmList,
+                         public IMessages,
+                         public IClock,
+                         public ITimer,
+                         public IAlarmEditor,
+                         public IRinger {
+  public:
+    static constexpr unsigned TrayIconId = 100;
+    static constexpr unsigned TrayMessage = WM_USER + 10;
+
+    TVobrikDlgClient(TWindow* parent, int resId);
+    ~TVobrikDlgClient() override;
+
+    NOTIFYICONDATA TrayData;
+    TAlarmTable Table;
+    TListBox* AlarmList;
+    TCheckBox* HideCheck;
+    TCheckBox* SummaryCheck;
+    TSettings Settings;
+    // The open day summary, none while it is closed.
+    // TODO(summary): becomes the summary popup once it exists.
+    TWindow* ResWin = nullptr;
+    TAlarmChecker Checker;
+
+    void SetupWindow() override;
+    bool PreProcessMsg(TMessage& msg) override;
+    void CloseWindow(int retValue = 0) override;
+    bool CanClose() override;
+    bool Find(TMessage& msg, intptr_t& result) override;
+
+    // Tray icon id in wParam, mouse message in lParam; -1 for another icon.
+    intptr_t OnTrayNotify(uintptr_t wParam, intptr_t lParam);
+    void ShowMainWindow();
+    void HideMainWindow();
+    // False when the file exists but could not be read.
+    bool LoadSettings();
+    void SaveSettings();
+    void OpenDaySummary();
+    void OnCheckTimer();
+
+    // IAlarmList, over the list box.
+    void SetRedraw(bool on) override;
+    void Clear() override;
+    int AddString(const char* text) override;
+    void SetItemData(int index, int32_t data) override;
+    int GetSelIndex() override;
+    int32_t GetItemData(int index) override;
+    void Invalidate() override;
+    // IMessages, owned by this dialog.
+    int MessageBox(const char* text, const char* caption, unsigned type) override;
+    // IClock.
+    int32_t Now() override;
+    // ITimer, on this dialog's window.
+    unsigned SetTimer(unsigned id, unsigned milliseconds) override;
+    void KillTimer(unsigned id) override;
+    // The reminder editor and the ring dialog.
+    bool EditAlarm(int slot) override;
+    int RingAlarm(TAlarmCheckXfer& xfer) override;
+
+  private:
+    void AddAlarm();
+    void ModifySelectedAlarm();
+    void DeleteSelectedAlarm();
+    void SummaryClicked();
+    void HideClicked();
+    TWindow& Frame();
+
+    // TODO(sound): the ALSA player replaces this beep-only sound.
+    class TBeepSound : public ISound {
+      public:
+        bool PlayFile(const char*) override { return false; }
+        void Beep() override;
+    } Sound;
+};
+
+} // namespace vobrik

@@ -1,0 +1,179 @@
+#include "platform/Application.h"
+
+#include "core/Services.h"
+#include "platform/Resources.h"
+#include "platform/Text1252.h"
+#include "platform/TrayIcon.h"
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vobrik {
+
+namespace {
+
+TApplication* Running = nullptr;
+bool ToolkitRunning = false;
+int ModalDepth = 0;
+
+// The toolkit wants an application object of its own; the program's is the
+// TApplication, which drives this one.
+class TToolkitApp : public wxApp {
+  public:
+    bool OnInit() override { return true; }
+};
+
+void OnStopSignal(int) {
+    if (Running != nullptr)
+        Running->EndSession();
+}
+
+int ShowMessageBox(wxWindow* owner, const char* text, const char* caption, unsigned type) {
+    const bool question = (type & 0xF) == MB_YESNO;
+    long style = question ? (wxYES_NO | wxYES_DEFAULT) : wxOK;
+    style |= wxICON_NONE;
+    wxMessageDialog box(owner, FromWindows1252(text), FromWindows1252(caption), style);
+    if (question)
+        box.SetYesNoLabels("&Oui", "&Non");
+    TModalScope scope;
+    const int answer = box.ShowModal();
+    if (question)
+        return answer == wxID_YES ? IDYES : IDNO;
+    return IDOK;
+}
+
+} // namespace
+
+bool StartToolkit() {
+    if (ToolkitRunning)
+        return true;
+    // GTK's X11 backend works under XWayland too, and only there do popup
+    // positions, always-on-top windows and the notification area behave.
+    ::setenv("GDK_BACKEND", "x11", 1);
+    static char name[] = "vobrik";
+    static char* argv[] = {name, nullptr};
+    static int argc = 1;
+    wxApp::SetInstance(new TToolkitApp);
+    if (!wxEntryStart(argc, argv))
+        return false;
+    if (!wxTheApp->CallOnInit()) {
+        wxEntryCleanup();
+        return false;
+    }
+    wxTheApp->SetAppName("vobrik");
+    wxTheApp->SetAppDisplayName("Vobrik");
+    RegisterResources();
+    ToolkitRunning = true;
+    return true;
+}
+
+void StopToolkit() {
+    if (!ToolkitRunning)
+        return;
+    ToolkitRunning = false;
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+}
+
+TModalScope::TModalScope() {
+    ++ModalDepth;
+}
+TModalScope::~TModalScope() {
+    --ModalDepth;
+}
+int TModalScope::Depth() {
+    return ModalDepth;
+}
+
+int TApplication::InitCmdShow = SW_SHOWNORMAL;
+
+TApplication::TApplication(const char* name) : nCmdShow(InitCmdShow), Name(name) {}
+
+TApplication::~TApplication() {
+    MainWindow.reset();
+    if (Running == this)
+        Running = nullptr;
+    StopToolkit();
+}
+
+TApplication* GetApplicationObject() {
+    return Running;
+}
+
+void TApplication::SetMainWindow(TFrameWindow* window) {
+    MainWindow.reset(window);
+}
+
+void TApplication::InitMainWindow() {}
+
+bool TApplication::CanClose() {
+    return MainWindow == nullptr || MainWindow->CanClose();
+}
+
+int TApplication::Run() {
+    if (!StartToolkit()) {
+        std::fprintf(stderr, "vobrik: no display could be opened\n");
+        return 1;
+    }
+    Running = this;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        wxTheApp->SetSignalHandler(signal, &OnStopSignal);
+
+    InitMainWindow();
+    if (MainWindow == nullptr || !MainWindow->Create()) {
+        Running = nullptr;
+        return 1;
+    }
+    if (MainWindow->IsWindow()) {
+        MainWindow->ShowWindow(nCmdShow);
+        wxTheApp->SetTopWindow(MainWindow->GetHandle());
+    }
+    const int status = MainWindow->IsWindow() ? wxTheApp->OnRun() : 0;
+    // The windows' own destructors remove what they showed, such as a tray icon.
+    MainWindow.reset();
+    Running = nullptr;
+    return status;
+}
+
+void TApplication::EndSession() {
+    if (TModalScope::Depth() > 0) {
+        // A modal dialog cannot be unwound from here without answering it, and
+        // any answer would act on the user's reminders. Nothing unsaved is
+        // held outside such a dialog, so the program stops where it stands.
+        RemoveAllTrayIcons();
+        std::_Exit(0);
+    }
+    if (MainWindow != nullptr && MainWindow->IsWindow())
+        MainWindow->Destroy();
+    else
+        wxTheApp->ExitMainLoop();
+}
+
+int TApplication::MessageBox(TWindow* owner, const char* text, const char* caption, unsigned type) {
+    return ShowMessageBox(owner != nullptr ? owner->GetHandle() : nullptr, text, caption, type);
+}
+
+void MessageBeep() {
+    wxBell();
+}
+
+int MessageBoxEx(const char* text, const char* caption, unsigned type) {
+    const bool wasRunning = ToolkitRunning;
+    if (!StartToolkit()) {
+        std::fprintf(stderr, "%s: %s\n", Utf8FromWindows1252(caption).c_str(),
+                     Utf8FromWindows1252(text).c_str());
+        return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
+    }
+    const int answer = ShowMessageBox(nullptr, text, caption, type);
+    if (!wasRunning)
+        StopToolkit();
+    return answer;
+}
+
+} // namespace vobrik

@@ -1,0 +1,208 @@
+#include "platform/Controls.h"
+
+#include <wx/checkbox.h>
+#include <wx/listbox.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace vobrik {
+
+TControl::TControl(TDialog* parent, int resId) : TWindow(parent), Id(resId) {
+    parent->Controls.push_back(this);
+}
+
+TControl::~TControl() {
+    if (auto* dialog = dynamic_cast<TDialog*>(Parent)) {
+        auto& controls = dialog->Controls;
+        controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
+    }
+}
+
+void TControl::Attach(wxWindow* dialogWindow) {
+    wxWindow* control = dialogWindow->FindWindow(Id);
+    if (control != nullptr && control != dialogWindow)
+        AttachHandle(control, false);
+}
+
+size_t TControl::Transfer(void*, TTransferDirection) {
+    return 0;
+}
+
+void TControl::EnableWindow(bool enable) {
+    if (GetHandle() != nullptr)
+        GetHandle()->Enable(enable);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+wxListBox* ListOf(wxWindow* handle) {
+    return dynamic_cast<wxListBox*>(handle);
+}
+
+} // namespace
+
+void TListBox::ClearList() {
+    ItemData.clear();
+    if (auto* list = ListOf(GetHandle()))
+        list->Clear();
+}
+
+int TListBox::AddString(const char* text) {
+    auto* list = ListOf(GetHandle());
+    if (list == nullptr)
+        return -1;
+    const int index = list->Append(FromWindows1252(text));
+    ItemData.insert(ItemData.begin() + index, 0);
+    return index;
+}
+
+int TListBox::GetCount() const {
+    auto* list = ListOf(GetHandle());
+    return list != nullptr ? static_cast<int>(list->GetCount()) : 0;
+}
+
+int TListBox::GetSelIndex() const {
+    auto* list = ListOf(GetHandle());
+    return list != nullptr ? list->GetSelection() : -1;
+}
+
+bool TListBox::SetSelIndex(int index) {
+    auto* list = ListOf(GetHandle());
+    if (list == nullptr || index < -1 || index >= GetCount())
+        return false;
+    if (index == -1)
+        list->SetSelection(wxNOT_FOUND);
+    else
+        list->SetSelection(index);
+    return true;
+}
+
+bool TListBox::SetItemData(int index, int32_t data) {
+    if (index < 0 || index >= static_cast<int>(ItemData.size()))
+        return false;
+    ItemData[index] = data;
+    return true;
+}
+
+int32_t TListBox::GetItemData(int index) const {
+    if (index < 0 || index >= static_cast<int>(ItemData.size()))
+        return -1;
+    return ItemData[index];
+}
+
+std::string TListBox::GetString(int index) const {
+    auto* list = ListOf(GetHandle());
+    if (list == nullptr || index < 0 || index >= GetCount())
+        return std::string();
+    return ToWindows1252(list->GetString(static_cast<unsigned>(index)));
+}
+
+void TListBox::SetRedraw(bool on) {
+    wxWindow* list = GetHandle();
+    if (list == nullptr || on == !Frozen)
+        return;
+    Frozen = !on;
+    if (on)
+        list->Thaw();
+    else
+        list->Freeze();
+}
+
+void TListBox::Invalidate() {
+    if (GetHandle() != nullptr)
+        GetHandle()->Refresh(true);
+}
+
+// ---------------------------------------------------------------------------
+
+void TCheckBox::SetCheck(int state) {
+    if (auto* box = dynamic_cast<wxCheckBox*>(GetHandle()))
+        box->SetValue(state == BST_CHECKED);
+    else if (auto* radio = dynamic_cast<wxRadioButton*>(GetHandle()))
+        radio->SetValue(state == BST_CHECKED);
+}
+
+int TCheckBox::GetCheck() const {
+    if (auto* box = dynamic_cast<wxCheckBox*>(GetHandle()))
+        return box->GetValue() ? BST_CHECKED : BST_UNCHECKED;
+    if (auto* radio = dynamic_cast<wxRadioButton*>(GetHandle()))
+        return radio->GetValue() ? BST_CHECKED : BST_UNCHECKED;
+    return BST_UNCHECKED;
+}
+
+size_t TCheckBox::Transfer(void* field, TTransferDirection direction) {
+    uint16_t state = 0;
+    if (direction == TTransferDirection::GetData) {
+        state = static_cast<uint16_t>(GetCheck());
+        std::memcpy(field, &state, sizeof state);
+    } else {
+        std::memcpy(&state, field, sizeof state);
+        SetCheck(state == 1 ? BST_CHECKED : BST_UNCHECKED);
+    }
+    return sizeof state;
+}
+
+bool TCheckBox::Find(TMessage& msg, intptr_t& result) {
+    if (msg.Msg == BM_GETCHECK) {
+        result = GetCheck();
+        return true;
+    }
+    if (msg.Msg == BM_SETCHECK) {
+        SetCheck(static_cast<int>(msg.WParam));
+        return true;
+    }
+    return TControl::Find(msg, result);
+}
+
+// ---------------------------------------------------------------------------
+
+TStatic::TStatic(TDialog* parent, int resId, size_t textLimit)
+    : TControl(parent, resId), TextLimit(std::max<size_t>(1, textLimit)) {
+    EnableTransfer();
+}
+
+std::string TStatic::GetText() const {
+    std::string text;
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
+        text = ToWindows1252(edit->GetValue());
+    else if (GetHandle() != nullptr)
+        text = ToWindows1252(GetHandle()->GetLabel());
+    if (text.size() > TextLimit - 1)
+        text.resize(TextLimit - 1);
+    return text;
+}
+
+void TStatic::SetText(const char* text) {
+    std::string cut(text, strnlen(text, TextLimit - 1));
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
+        edit->SetValue(FromWindows1252(cut));
+    else if (GetHandle() != nullptr)
+        GetHandle()->SetLabel(FromWindows1252(cut));
+}
+
+size_t TStatic::Transfer(void* field, TTransferDirection direction) {
+    auto* bytes = static_cast<char*>(field);
+    if (direction == TTransferDirection::GetData) {
+        const std::string text = GetText();
+        std::memset(bytes, 0, TextLimit);
+        std::memcpy(bytes, text.data(), text.size());
+    } else {
+        const std::string text(bytes, strnlen(bytes, TextLimit - 1));
+        SetText(text.c_str());
+    }
+    return TextLimit;
+}
+
+void TEdit::Attach(wxWindow* dialogWindow) {
+    TStatic::Attach(dialogWindow);
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
+        edit->SetMaxLength(static_cast<unsigned long>(GetTextLimit() - 1));
+}
+
+} // namespace vobrik

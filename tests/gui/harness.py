@@ -1,0 +1,241 @@
+"""A private X session for one GUI test: Xvfb on a free display, a tray host
+(trayer) and, where focus matters, a window manager (openbox); a fresh working
+directory and runtime directory; helpers that drive the program with xdotool
+and wait on conditions with a deadline. Everything started is stopped again,
+whatever happens."""
+
+import os
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+import xlib
+
+DEADLINE = 20.0  # seconds for any one condition
+POLL = 0.05
+
+
+class TimedOut(AssertionError):
+    pass
+
+
+def wait_for(condition, what, timeout=DEADLINE):
+    end = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise TimedOut(f"timed out waiting for {what}")
+        time.sleep(POLL)
+
+
+class Session:
+    def __init__(self, program, tray=True, wm=False, screenshots=None):
+        self.program = program
+        self.screenshots = screenshots
+        self.processes = []
+        self.logs = []
+        self.x = None
+        self.root = tempfile.mkdtemp(prefix="vobrik-gui-")
+        self.work = os.path.join(self.root, "work")
+        self.runtime = os.path.join(self.root, "runtime")
+        os.mkdir(self.work)
+        os.mkdir(self.runtime, 0o700)
+        try:
+            self._start_display()
+            if wm:
+                self._spawn(["openbox", "--sm-disable"])
+                wait_for(lambda: self.x.property_longs(self.x.root, "_NET_SUPPORTING_WM_CHECK"),
+                         "the window manager")
+            if tray:
+                self._spawn(["trayer", "--edge", "top", "--align", "right",
+                             "--widthtype", "request", "--height", "32", "--SetDockType", "true"])
+                wait_for(lambda: self.x.selection_owner("_NET_SYSTEM_TRAY_S0"), "the tray host")
+        except BaseException:
+            self.close()
+            raise
+
+    # -- processes ---------------------------------------------------------
+
+    def _log(self, name):
+        path = os.path.join(self.root, f"{len(self.logs)}-{name}.log")
+        self.logs.append(path)
+        return open(path, "wb")
+
+    def _spawn(self, argv, **kwargs):
+        with self._log(os.path.basename(argv[0])) as log:
+            process = subprocess.Popen(argv, env=kwargs.pop("env", self.env()), stdin=subprocess.DEVNULL,
+                                       stdout=log, stderr=subprocess.STDOUT,
+                                       start_new_session=True, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def _start_display(self):
+        read_end, write_end = os.pipe()
+        with self._log("Xvfb") as log:
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                                    pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        self.processes.append(xvfb)
+        os.close(write_end)
+        number = b""
+        end = time.monotonic() + DEADLINE
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], max(0.0, end - time.monotonic()))
+            chunk = os.read(read_end, 16) if ready else b""
+            if not chunk:
+                os.close(read_end)
+                raise TimedOut("Xvfb did not give its display number")
+            number += chunk
+        os.close(read_end)
+        self.display = ":" + number.decode().strip()
+        self.x = xlib.Display(self.display)
+
+    def env(self, **extra):
+        env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": self.root,
+            "DISPLAY": getattr(self, "display", ""),
+            "XDG_RUNTIME_DIR": self.runtime,
+            "TZ": "Europe/Paris",
+            "LANG": "C.UTF-8",
+            "NO_AT_BRIDGE": "1",
+        }
+        env.update(extra)
+        return env
+
+    def start(self, *args, **env):
+        return self._spawn([self.program, *args], cwd=self.work, env=self.env(**env))
+
+    def close(self):
+        if self.x is not None:
+            self.x.close()
+            self.x = None
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+                    process.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        if kind is not None:
+            self.report()
+        self.close()
+
+    def report(self):
+        """On failure: the logs, and a screenshot in the build directory."""
+        if self.screenshots and self.x is not None:
+            os.makedirs(self.screenshots, exist_ok=True)
+            subprocess.run(["import", "-display", self.display, "-window", "root",
+                            os.path.join(self.screenshots, "failure.png")],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
+        for path in self.logs:
+            with open(path, "rb") as f:
+                text = f.read().decode("utf-8", "replace").strip()
+            if text:
+                print(f"--- {os.path.basename(path)}\n{text}")
+
+    # -- files -------------------------------------------------------------
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def read(self, name):
+        try:
+            with open(self.path(name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    # -- windows -----------------------------------------------------------
+
+    def pid_of(self, window):
+        pid = self.x.property_longs(window, "_NET_WM_PID")
+        return pid[0] if pid else None
+
+    def windows_named(self, name, process=None):
+        found = []
+        for window, _ in self.x.tree():
+            if self.x.name(window) == name and (process is None
+                                                or self.pid_of(window) == process.pid):
+                found.append(window)
+        return found
+
+    def frame(self, process):
+        """The main frame's window, once it exists."""
+        return wait_for(lambda: next(iter(self.windows_named("Vobrik", process)), None),
+                        "the main frame")
+
+    def tray_icon(self, process):
+        """The program's icon docked in the tray host, or None."""
+        panels = [w for w, _ in self.x.tree() if self.x.name(w) == "panel"]
+        for window, ancestors in self.x.tree():
+            if (set(ancestors) & set(panels) and self.pid_of(window) == process.pid
+                    and self.x.viewable(window) and self.x.geometry(window)[2] > 1):
+                return window
+        return None
+
+    def wait_docked(self, process):
+        return wait_for(lambda: self.tray_icon(process), "the tray icon to dock")
+
+    def press_tray(self, process, button):
+        icon = self.wait_docked(process)
+        x, y, width, height = self.x.geometry(icon)
+        self.xdotool("mousemove", str(x + width // 2), str(y + height // 2),
+                     "mousedown", str(button), "mouseup", str(button))
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *args], env=self.env(), check=True, timeout=DEADLINE,
+                       stdout=subprocess.DEVNULL)
+
+    def key(self, *keys):
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def click_dialog_units(self, window, x, y, width=403, height=145):
+        """Clicks at (x, y) in the dialog units of a dialog that fills window."""
+        _, _, w, h = self.x.geometry(window)
+        self.xdotool("mousemove", "--window", str(window), str(round(x * w / width)),
+                     str(round(y * h / height)), "click", "1")
+
+    def wait_active(self, window):
+        wait_for(lambda: self.x.active_window() == window, "the window to have the focus")
+
+    def sync_with(self, process):
+        """Returns once the program's message loop has run past everything it
+        had been asked to do before: it answers its lookup socket only from
+        that loop."""
+        path = os.path.join(self.runtime, "vobrik", "Vobrik.window")
+        wait_for(lambda: os.path.exists(path), "the program to answer lookups")
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+            s.settimeout(DEADLINE)
+            s.connect(path)
+            s.sendall(b"ping\n")
+            while s.recv(64):
+                pass
+        self.x.sync()
+
+    def exit_code(self, process, timeout=DEADLINE):
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise TimedOut(f"timed out waiting for the program to end") from None

@@ -1,0 +1,364 @@
+#!/usr/bin/env python3
+"""Drives the real program on a private X server, one behaviour per test.
+Usage: shell_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
+
+import fcntl
+import os
+import signal
+import struct
+import sys
+import time
+import traceback
+
+from harness import Session, wait_for
+
+RECORD = 213
+DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
+
+# Places in the main dialog, in dialog units.
+QUIT_BUTTON = (282, 123)
+CLOSE_BUTTON = (282, 105)
+HIDE_BOX = (340, 39)
+SUMMARY_BOX = (340, 51)
+
+
+def alarm(when, message, kind=1, every_days=0):
+    text = message.encode("cp1252")
+    return struct.pack("<i200sBii", when, text, kind, every_days, 0)
+
+
+def records(data):
+    return [struct.unpack("<i200sBii", data[i:i + RECORD]) for i in range(0, len(data), RECORD)]
+
+
+def started_visible(session, process):
+    frame = session.frame(process)
+    wait_for(lambda: session.x.viewable(frame), "the frame to show")
+    session.wait_docked(process)
+    return frame
+
+
+def started_hidden(session, process):
+    """A hidden frame may have no X window at all until it is first shown."""
+    session.wait_docked(process)
+    session.sync_with(process)
+    assert not any(session.x.viewable(w) for w in session.windows_named("Vobrik", process)), \
+        "the frame showed on a hidden start"
+
+
+def shown_frame(session, process):
+    frame = session.frame(process)
+    wait_for(lambda: session.x.viewable(frame), "the frame to show")
+    return frame
+
+
+# -- start-up --------------------------------------------------------------
+
+def test_visible_start(s):
+    process = s.start()
+    started_visible(s, process)
+    s.sync_with(process)
+    assert s.read("VOBRIK.INI") is None, "settings were written without a click"
+    assert s.read("ALARMS.VBK") is None, "the reminder file was written at start"
+
+
+def test_hide_argument_starts_in_the_tray(s):
+    started_hidden(s, s.start("hide"))
+
+
+def test_hide_setting_starts_in_the_tray(s):
+    s.write("VOBRIK.INI", b"hide=1\r\n")
+    started_hidden(s, s.start())
+
+
+def test_other_arguments_do_not_hide(s):
+    process = s.start("-hide", "HIDE")
+    started_visible(s, process)
+
+
+# -- tray icon -------------------------------------------------------------
+
+def test_left_and_right_presses_on_the_tray_icon_show_the_frame(s):
+    process = s.start("HIDE")
+    started_hidden(s, process)
+    s.press_tray(process, 1)
+    frame = shown_frame(s, process)
+    s.click_dialog_units(frame, *CLOSE_BUTTON)
+    wait_for(lambda: not s.x.viewable(frame), '"Fermer" to hide the frame')
+    s.press_tray(process, 3)
+    wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
+
+
+def test_other_tray_messages_change_nothing(s):
+    process = s.start("HIDE")
+    started_hidden(s, process)
+    icon = s.wait_docked(process)
+    x, y, width, height = s.x.geometry(icon)
+    s.xdotool("mousemove", str(x + 2), str(y + 2), "mousemove", str(x + width // 2),
+              str(y + height // 2), "click", "2", "click", "4", "click", "5")
+    s.sync_with(process)
+    assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", process)), \
+        "a move, a middle click or a wheel turn showed the frame"
+    assert s.tray_icon(process) == icon
+
+
+# -- hiding and quitting ---------------------------------------------------
+
+def test_escape_and_enter_hide_the_frame(s):
+    process = s.start()
+    frame = started_visible(s, process)
+    s.wait_active(frame)
+    s.key("Escape")
+    wait_for(lambda: not s.x.viewable(frame), "Escape to hide the frame")
+    assert process.poll() is None
+
+    s.press_tray(process, 1)
+    wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
+    s.wait_active(frame)
+    # From the list, which is no push button, Enter presses the default "Fermer".
+    s.key("Tab", "Tab", "Tab", "Tab")
+    s.sync_with(process)
+    s.key("Return")
+    wait_for(lambda: not s.x.viewable(frame), "Enter to hide the frame")
+    assert process.poll() is None
+
+
+def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
+    process = s.start()
+    frame = started_visible(s, process)
+    s.wait_active(frame)
+    s.click_dialog_units(frame, *QUIT_BUTTON)
+    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
+                   "the quit question")
+    assert not s.x.viewable(frame), "the frame should go before the question"
+    s.wait_active(box)
+    s.key("alt+n")
+    wait_for(lambda: not s.windows_named("Confirmation", process), "the question to close")
+    s.sync_with(process)
+    assert process.poll() is None, "No ended the program"
+    assert not s.x.viewable(frame)
+    icon = s.wait_docked(process)
+
+    s.press_tray(process, 1)
+    wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
+    s.wait_active(frame)
+    s.click_dialog_units(frame, *QUIT_BUTTON)
+    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
+                   "the quit question")
+    s.wait_active(box)
+    s.key("alt+o")
+    assert s.exit_code(process) == 0
+    wait_for(lambda: s.tray_icon(process) is None and icon not in
+             [w for w, _ in s.x.tree()], "the tray icon to go")
+    assert s.read("ALARMS.VBK") is None and s.read("VOBRIK.INI") is None, "quitting wrote files"
+
+
+def test_close_request_on_the_focused_frame_hides_it(s):
+    process = s.start()
+    frame = started_visible(s, process)
+    s.wait_active(frame)
+    s.x.send_delete_window(frame)
+    wait_for(lambda: not s.x.viewable(frame), "the close request to hide the frame")
+    s.sync_with(process)
+    assert process.poll() is None, "a close request on the active frame ended the program"
+
+
+def test_close_request_while_hidden_ends_the_program(s):
+    process = s.start()
+    frame = started_visible(s, process)
+    s.click_dialog_units(frame, *CLOSE_BUTTON)
+    wait_for(lambda: not s.x.viewable(frame), '"Fermer" to hide the frame')
+    s.x.send_delete_window(frame)
+    assert s.exit_code(process) == 0
+    assert not s.windows_named("Confirmation", process)
+
+
+def test_second_copy_shows_the_first_and_exits(s):
+    first = s.start("HIDE")
+    started_hidden(s, first)
+    second = s.start()
+    assert s.exit_code(second) == 0
+    frame = shown_frame(s, first)
+    assert not s.windows_named("Erreur"), "the second copy showed an error"
+    # The first copy still counts itself as hidden: the next close request
+    # ends it without a question.
+    s.x.send_delete_window(frame)
+    assert s.exit_code(first) == 0
+    assert not s.windows_named("Confirmation")
+
+
+def test_lock_held_without_an_answer_shows_the_second_message(s):
+    os.mkdir(os.path.join(s.runtime, "vobrik"), 0o700)
+    with open(os.path.join(s.runtime, "vobrik", "VobrikMutex.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        process = s.start()
+        box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
+                       "the error message")
+        s.wait_active(box)
+        s.key("Return")
+        assert s.exit_code(process) == 0
+        assert not s.windows_named("Vobrik", process)
+
+
+def test_unsafe_runtime_directory_shows_the_first_message(s):
+    os.mkdir(os.path.join(s.runtime, "vobrik"), 0o777)
+    os.chmod(os.path.join(s.runtime, "vobrik"), 0o777)
+    process = s.start()
+    box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
+                   "the error message")
+    s.wait_active(box)
+    s.key("Return")
+    assert s.exit_code(process) == 0
+
+
+def test_sigterm_ends_the_program_cleanly(s):
+    process = s.start()
+    started_visible(s, process)
+    process.send_signal(signal.SIGTERM)
+    assert s.exit_code(process) == 0
+    wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
+
+
+def test_sigterm_during_the_quit_question_ends_the_program(s):
+    s.write("VOBRIK.INI", DEFAULT_SETTINGS)
+    process = s.start()
+    frame = started_visible(s, process)
+    s.click_dialog_units(frame, *QUIT_BUTTON)
+    wait_for(lambda: s.windows_named("Confirmation", process), "the quit question")
+    process.send_signal(signal.SIGTERM)
+    assert s.exit_code(process) == 0
+    wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
+    assert s.read("VOBRIK.INI") == DEFAULT_SETTINGS
+
+
+# -- settings ----------------------------------------------------------------
+
+def test_each_check_box_click_rewrites_the_settings(s):
+    s.write("VOBRIK.INI", b"POSX=150\nposy=-20\n; mine\nPOSW=640\n")
+    process = s.start()
+    frame = started_visible(s, process)
+    s.click_dialog_units(frame, *HIDE_BOX)
+    wait_for(lambda: s.read("VOBRIK.INI") ==
+             b"HIDE=1\r\nRESUME=1\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
+             '"Cacher" to write the settings')
+    s.click_dialog_units(frame, *SUMMARY_BOX)
+    wait_for(lambda: s.read("VOBRIK.INI") ==
+             b"HIDE=1\r\nRESUME=0\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
+             '"Synth\u00e8se" to write the settings')
+    s.click_dialog_units(frame, *HIDE_BOX)
+    wait_for(lambda: s.read("VOBRIK.INI") ==
+             b"HIDE=0\r\nRESUME=0\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
+             '"Cacher" again to write the settings')
+
+
+def test_unreadable_settings_stop_the_set_up(s):
+    os.mkdir(s.path("VOBRIK.INI"))  # exists, cannot be read as a file
+    s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "due"))
+    process = s.start()
+    box = wait_for(lambda: next(iter(s.windows_named("Error", process)), None),
+                   "File Access Error")
+    s.wait_active(box)
+    s.key("Return")
+    s.frame(process)
+    s.sync_with(process)
+    # Set-up stopped: no reminder was loaded and no timer runs, so the due
+    # reminder is still in its file.
+    assert len(records(s.read("ALARMS.VBK"))) == 1
+    assert process.poll() is None
+
+
+# -- the check timer -------------------------------------------------------
+
+def test_timer_runs_a_check_pass_on_a_due_reminder(s):
+    os.environ["TZ"] = "Europe/Paris"
+    time.tzset()
+    now = int(time.time())
+    due = now - 90
+    weekly = now - 120
+    later = now + 86400
+    s.write("ALARMS.VBK", alarm(due, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
+            + alarm(later, "demain"))
+    process = s.start("HIDE")
+    wait_for(lambda: len(s.read("ALARMS.VBK") or b"") == 2 * RECORD,
+             "the check pass to rewrite the reminder file")
+    left = {r[1].rstrip(b"\0"): r for r in records(s.read("ALARMS.VBK"))}
+    assert set(left) == {"chaque semaine".encode(), b"demain"}, left.keys()
+    local = list(time.localtime(weekly))
+    local[2] += 7
+    local[8] = -1
+    assert left[b"chaque semaine"][0] == int(time.mktime(tuple(local)))
+    assert left[b"demain"][0] == later
+    assert process.poll() is None
+
+
+# -- no notification area ------------------------------------------------------
+
+def test_without_a_tray_hiding_minimises(s):
+    process = s.start("HIDE")
+    frame = s.frame(process)
+    wait_for(lambda: s.x.iconic(frame), "a hidden start to minimise the frame")
+    assert not s.x.viewable(frame)
+    s.x.send_delete_window(frame)
+    assert s.exit_code(process) == 0
+
+    process = s.start()
+    frame = s.frame(process)
+    wait_for(lambda: s.x.viewable(frame), "the frame to show")
+    s.wait_active(frame)
+    s.key("Escape")
+    wait_for(lambda: s.x.iconic(frame), "Escape to minimise the frame")
+    assert process.poll() is None
+
+
+TESTS = {
+    # name: (function, tray host, window manager)
+    "VisibleStart": (test_visible_start, True, False),
+    "HideArgumentStartsInTheTray": (test_hide_argument_starts_in_the_tray, True, False),
+    "HideSettingStartsInTheTray": (test_hide_setting_starts_in_the_tray, True, False),
+    "OtherArgumentsDoNotHide": (test_other_arguments_do_not_hide, True, False),
+    "TrayPressesShowTheFrame": (test_left_and_right_presses_on_the_tray_icon_show_the_frame,
+                                True, False),
+    "OtherTrayMessagesChangeNothing": (test_other_tray_messages_change_nothing, True, False),
+    "EscapeAndEnterHide": (test_escape_and_enter_hide_the_frame, True, True),
+    "QuitNoStaysYesEnds": (test_quit_then_no_stays_in_the_tray_then_yes_ends, True, True),
+    "CloseRequestOnFocusedFrameHides": (test_close_request_on_the_focused_frame_hides_it,
+                                        True, True),
+    "CloseRequestWhileHiddenEnds": (test_close_request_while_hidden_ends_the_program,
+                                    True, False),
+    "SecondCopyShowsTheFirst": (test_second_copy_shows_the_first_and_exits, True, False),
+    "LockHeldWithoutAnswer": (test_lock_held_without_an_answer_shows_the_second_message,
+                              True, True),
+    "UnsafeRuntimeDirectory": (test_unsafe_runtime_directory_shows_the_first_message,
+                               True, True),
+    "SigtermEndsCleanly": (test_sigterm_ends_the_program_cleanly, True, False),
+    "SigtermDuringAQuestionEnds": (test_sigterm_during_the_quit_question_ends_the_program,
+                                   True, False),
+    "CheckBoxClicksRewriteSettings": (test_each_check_box_click_rewrites_the_settings,
+                                      True, False),
+    "UnreadableSettingsStopSetUp": (test_unreadable_settings_stop_the_set_up, True, True),
+    "TimerRunsCheckPass": (test_timer_runs_a_check_pass_on_a_due_reminder, True, False),
+    "WithoutTrayHidingMinimises": (test_without_a_tray_hiding_minimises, False, True),
+}
+
+
+def main():
+    if len(sys.argv) == 2 and sys.argv[1] == "--list":
+        print("\n".join(TESTS))
+        return 0
+    program, screenshots, name = sys.argv[1:4]
+    program = os.path.abspath(program)
+    function, tray, wm = TESTS[name]
+    try:
+        with Session(program, tray=tray, wm=wm,
+                     screenshots=os.path.join(screenshots, name)) as session:
+            function(session)
+    except Exception:  # a failed check or a broken session alike
+        traceback.print_exc()
+        print(f"FAILED {name}")
+        return 1
+    print(f"passed {name}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

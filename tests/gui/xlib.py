@@ -1,0 +1,186 @@
+"""The few Xlib calls the GUI tests need that the command-line tools do not
+offer: the owner of a selection, the window tree with names and map states,
+window positions, properties, and sending WM_DELETE_WINDOW as a window manager
+or another program would. Only the standard library (ctypes) is used."""
+
+import ctypes
+import ctypes.util
+
+_x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+
+Window = ctypes.c_ulong
+Atom = ctypes.c_ulong
+
+
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [
+        ("x", ctypes.c_int), ("y", ctypes.c_int),
+        ("width", ctypes.c_int), ("height", ctypes.c_int),
+        ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+        ("visual", ctypes.c_void_p), ("root", Window),
+        ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+        ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
+        ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
+        ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
+        ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int),
+        ("all_event_masks", ctypes.c_long), ("your_event_mask", ctypes.c_long),
+        ("do_not_propagate_mask", ctypes.c_long), ("override_redirect", ctypes.c_int),
+        ("screen", ctypes.c_void_p),
+    ]
+
+
+class XClientMessageEvent(ctypes.Structure):
+    _fields_ = [
+        ("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+        ("window", Window), ("message_type", Atom), ("format", ctypes.c_int),
+        ("data", ctypes.c_long * 5),
+    ]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+_x.XOpenDisplay.restype = ctypes.c_void_p
+_x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+_x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+_x.XDefaultRootWindow.restype = Window
+_x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+_x.XInternAtom.restype = Atom
+_x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+_x.XGetSelectionOwner.restype = Window
+_x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, Atom]
+_x.XQueryTree.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(Window), ctypes.POINTER(Window),
+                          ctypes.POINTER(ctypes.POINTER(Window)), ctypes.POINTER(ctypes.c_uint)]
+_x.XFree.argtypes = [ctypes.c_void_p]
+_x.XFetchName.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(ctypes.c_char_p)]
+_x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(XWindowAttributes)]
+_x.XTranslateCoordinates.argtypes = [ctypes.c_void_p, Window, Window, ctypes.c_int, ctypes.c_int,
+                                     ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
+                                     ctypes.POINTER(Window)]
+_x.XSendEvent.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_long,
+                          ctypes.POINTER(XEvent)]
+_x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+_x.XGetWindowProperty.argtypes = [ctypes.c_void_p, Window, Atom, ctypes.c_long, ctypes.c_long,
+                                  ctypes.c_int, Atom, ctypes.POINTER(Atom),
+                                  ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+                                  ctypes.POINTER(ctypes.c_ulong),
+                                  ctypes.POINTER(ctypes.c_void_p)]
+_x.XGetClassHint.argtypes = [ctypes.c_void_p, Window, ctypes.c_void_p]
+_x.XSetErrorHandler.restype = ctypes.c_void_p
+_x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+
+# Windows come and go while the tests look at them; an error about a window
+# that has just gone is expected and must not end the test process.
+_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda d, e: 0)
+_x.XSetErrorHandler(ctypes.cast(_ERROR_HANDLER, ctypes.c_void_p))
+
+IS_VIEWABLE = 2
+ICONIC_STATE = 3
+
+
+class Display:
+    def __init__(self, name):
+        self.handle = _x.XOpenDisplay(name.encode())
+        if not self.handle:
+            raise RuntimeError(f"cannot open display {name}")
+        self.root = _x.XDefaultRootWindow(self.handle)
+
+    def close(self):
+        if self.handle:
+            _x.XCloseDisplay(self.handle)
+            self.handle = None
+
+    def atom(self, name):
+        return _x.XInternAtom(self.handle, name.encode(), 0)
+
+    def sync(self):
+        _x.XSync(self.handle, 0)
+
+    def selection_owner(self, name):
+        self.sync()
+        return _x.XGetSelectionOwner(self.handle, self.atom(name))
+
+    def children(self, window):
+        root, parent = Window(), Window()
+        kids, count = ctypes.POINTER(Window)(), ctypes.c_uint()
+        if not _x.XQueryTree(self.handle, window, ctypes.byref(root), ctypes.byref(parent),
+                             ctypes.byref(kids), ctypes.byref(count)):
+            return []
+        found = [kids[i] for i in range(count.value)]
+        if kids:
+            _x.XFree(kids)
+        return found
+
+    def tree(self, window=None, ancestors=()):
+        """Every window under window, with the list of its ancestors."""
+        window = self.root if window is None else window
+        for child in self.children(window):
+            yield child, ancestors
+            yield from self.tree(child, ancestors + (child,))
+
+    def name(self, window):
+        text = ctypes.c_char_p()
+        if not _x.XFetchName(self.handle, window, ctypes.byref(text)) or not text.value:
+            return None
+        value = text.value.decode("utf-8", "replace")
+        _x.XFree(text)
+        return value
+
+    def attributes(self, window):
+        attributes = XWindowAttributes()
+        if not _x.XGetWindowAttributes(self.handle, window, ctypes.byref(attributes)):
+            return None
+        return attributes
+
+    def viewable(self, window):
+        self.sync()
+        attributes = self.attributes(window)
+        return attributes is not None and attributes.map_state == IS_VIEWABLE
+
+    def geometry(self, window):
+        """(x, y, width, height) of the window on the screen."""
+        attributes = self.attributes(window)
+        x, y, child = ctypes.c_int(), ctypes.c_int(), Window()
+        _x.XTranslateCoordinates(self.handle, window, self.root, 0, 0, ctypes.byref(x),
+                                 ctypes.byref(y), ctypes.byref(child))
+        return x.value, y.value, attributes.width, attributes.height
+
+    def property_longs(self, window, name, kind="AnyPropertyType"):
+        actual_type, actual_format = Atom(), ctypes.c_int()
+        items, after = ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        wanted = 0 if kind == "AnyPropertyType" else self.atom(kind)
+        if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 64, 0, wanted,
+                                 ctypes.byref(actual_type), ctypes.byref(actual_format),
+                                 ctypes.byref(items), ctypes.byref(after),
+                                 ctypes.byref(data)) != 0 or not data.value:
+            return []
+        values = []
+        if actual_format.value == 32:
+            values = list(ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:items.value])
+        _x.XFree(data)
+        return values
+
+    def iconic(self, window):
+        self.sync()
+        state = self.property_longs(window, "WM_STATE")
+        return bool(state) and state[0] == ICONIC_STATE
+
+    def active_window(self):
+        self.sync()
+        active = self.property_longs(self.root, "_NET_ACTIVE_WINDOW")
+        return active[0] if active else 0
+
+    def send_delete_window(self, window):
+        """A close request, as a window manager sends it for the close box."""
+        event = XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = window
+        event.xclient.message_type = self.atom("WM_PROTOCOLS")
+        event.xclient.format = 32
+        event.xclient.data[0] = self.atom("WM_DELETE_WINDOW")
+        event.xclient.data[1] = 0  # CurrentTime
+        _x.XSendEvent(self.handle, window, 0, 0, ctypes.byref(event))
+        self.sync()
