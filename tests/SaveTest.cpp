@@ -1,3 +1,4 @@
+#include "app/Settings.h"
 #include "core/AlarmTable.h"
 #include "core/CheckPass.h"
 
@@ -129,6 +130,32 @@ class ReminderFile : public SavedFile {
     }
 };
 
+// The settings file: the defaults, then six values of other lengths.
+class SettingsFile : public SavedFile {
+  public:
+    using SavedFile::SavedFile;
+
+    TSettings Values;
+
+    const char* FailureText() const override { return "File Access Error"; }
+    size_t SmallWrites() const override { return 16; }
+    void SetOld() override { Values = TSettings(); }
+    void Change(int variant) override {
+        Values.StartHidden = true;
+        Values.ShowSummary = false;
+        Values.PosX = -123456 - variant;
+        Values.PosY = 2147483647;
+        Values.PosH = 98765 + variant;
+        Values.PosW = -2147483647 - 1;
+    }
+    bool Save() override { return SaveSettings(Values, Messages, Files, File); }
+    std::vector<unsigned char> Image() const override {
+        const std::string text = FormatSettings(Values);
+        return {text.begin(), text.end()};
+    }
+    std::string Memory() const override { return FormatSettings(Values); }
+};
+
 struct SavedKind {
     const char* Name;
     const char* FileName;
@@ -142,6 +169,10 @@ void PrintTo(const SavedKind& kind, std::ostream* out) {
 const SavedKind Reminders{"Reminders", "ALARMS.VBK", [](const std::string& file, IFileOps& files) {
                               return std::make_unique<ReminderFile>(file, files);
                           }};
+
+const SavedKind Settings{"Settings", "VOBRIK.INI", [](const std::string& file, IFileOps& files) {
+                             return std::make_unique<SettingsFile>(file, files);
+                         }};
 
 class SaveFaults : public ::testing::TestWithParam<SavedKind> {
   protected:
@@ -404,7 +435,7 @@ TEST_P(SaveFaults, DirectoryUnderTheTemporaryNameIsReportedUntilItIsGone) {
     saved->ExpectSaved();
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFile, SaveFaults, ::testing::Values(Reminders),
+INSTANTIATE_TEST_SUITE_P(EveryFile, SaveFaults, ::testing::Values(Reminders, Settings),
                          [](const ::testing::TestParamInfo<SavedKind>& param) {
                              return std::string(param.param.Name);
                          });
