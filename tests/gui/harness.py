@@ -4,6 +4,7 @@ directory and runtime directory; helpers that drive the program with xdotool
 and wait on conditions with a deadline. Everything started is stopped again,
 whatever happens."""
 
+import glob
 import os
 import select
 import shutil
@@ -46,6 +47,13 @@ class Session:
         self.runtime = os.path.join(self.root, "runtime")
         os.mkdir(self.work)
         os.mkdir(self.runtime, 0o700)
+        # ALSA's default device writes what it is given to a file and plays
+        # nothing: the tests are silent on any machine, and can read the ring.
+        self.played = os.path.join(self.root, "played.raw")
+        self.alsa_config = os.path.join(self.root, "asound.conf")
+        with open(self.alsa_config, "w") as f:
+            f.write('pcm.!default {\n type file\n slave.pcm { type null }\n format raw\n'
+                    f' file "{self.played}"\n}}\n')
         try:
             self._start_display()
             if wm:
@@ -106,12 +114,30 @@ class Session:
             "TZ": "Europe/Paris",
             "LANG": "C.UTF-8",
             "NO_AT_BRIDGE": "1",
+            "ALSA_CONFIG_PATH": self.alsa_config,
         }
         env.update(extra)
         return env
 
     def start(self, *args, **env):
         return self._spawn([self.program, *args], cwd=self.work, env=self.env(**env))
+
+    def start_at(self, moment, *args):
+        """The program with its calendar clock stopped at moment, a local time
+        "YYYY-MM-DD HH:MM:SS" (libfaketime); its monotonic clock runs on, so
+        that its timers do."""
+        library = glob.glob("/usr/lib/*/faketime/libfaketime.so.1")
+        assert library, "libfaketime is not installed"
+        return self.start(*args, LD_PRELOAD=library[0], FAKETIME=moment,
+                          FAKETIME_DONT_FAKE_MONOTONIC="1")
+
+    def read_played(self):
+        """What the program has played on ALSA's default device so far."""
+        try:
+            with open(self.played, "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
 
     def close(self):
         if self.x is not None:

@@ -9,6 +9,7 @@ import struct
 import sys
 import time
 import traceback
+import wave
 
 from harness import Session, wait_for
 
@@ -22,9 +23,9 @@ HIDE_BOX = (340, 39)
 SUMMARY_BOX = (340, 51)
 
 
-def alarm(when, message, kind=1, every_days=0):
+def alarm(when, message, kind=1, every_days=0, ident=0):
     text = message.encode("cp1252")
-    return struct.pack("<i200sBii", when, text, kind, every_days, 0)
+    return struct.pack("<i200sBii", when, text, kind, every_days, ident)
 
 
 def records(data):
@@ -294,6 +295,53 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     assert process.poll() is None
 
 
+# -- the ring ----------------------------------------------------------------
+
+def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
+    os.environ["TZ"] = "Europe/Paris"
+    time.tzset()
+
+    def local(*fields):
+        return int(time.mktime((*fields, 0, 0, -1)))
+
+    with wave.open(os.path.join(os.path.dirname(s.program), "DRING.WAV")) as ring:
+        sound = ring.readframes(ring.getnframes())
+    now = local(2024, 12, 31, 23, 59, 30)
+    message = "Anniversaire de Zo\u00e9"
+    rent = local(2025, 1, 15, 9, 0, 0)
+    before = alarm(now - 30, message) + alarm(rent, "Loyer", 2)
+    answers = [
+        # What is typed, and when the postponement falls due.
+        ('"Valider"', ["Escape"], None),
+        ('"Rappel"', ["Return"], local(2025, 1, 1, 0, 1, 30)),
+        # From "Rappel": "Valider", the amount, the units, "Rappel dans".
+        ('"Rappel dans" 90 "Minutes"', ["Tab", "Tab", "9", "0", "Tab", "Right", "Tab", "Return"],
+         now + 90 * 60),
+    ]
+    for name, keys, postponed in answers:
+        s.write("ALARMS.VBK", before)
+        if os.path.exists(s.played):
+            os.remove(s.played)
+        process = s.start_at("2024-12-31 23:59:30", "HIDE")
+        dialog, seen = s.ring_dialog(process)
+        assert s.read_played() == sound, "the ring did not play whole before the dialog showed"
+        s.wait_active(dialog)
+        s.wait_ring_guard(seen)
+        s.key(*keys)
+        s.wait_ring_closed(dialog)
+        wait_for(lambda: s.read("ALARMS.VBK") != before, f"the pass to save after {name}")
+        # The one-time reminder's slot takes the last record, the postponement
+        # (Id 3), which is visited again and is not due; the file keeps the
+        # order the pass left.
+        expected = alarm(rent, "Loyer", 2, 0, 2)
+        if postponed is not None:
+            expected = alarm(postponed, message, 1, 0, 3) + expected
+        assert s.read("ALARMS.VBK") == expected, \
+            f"after {name}: {records(s.read('ALARMS.VBK'))}"
+        process.send_signal(signal.SIGTERM)
+        assert s.exit_code(process) == 0
+
+
 # -- no notification area ------------------------------------------------------
 
 def test_without_a_tray_hiding_minimises(s):
@@ -340,6 +388,8 @@ TESTS = {
                                       True, False),
     "UnreadableSettingsStopSetUp": (test_unreadable_settings_stop_the_set_up, True, True),
     "TimerRunsCheckPass": (test_timer_runs_a_check_pass_on_a_due_reminder, True, True),
+    "DueReminderRingsAndIsAnswered": (
+        test_a_due_reminder_rings_and_is_answered_from_the_keyboard, True, True),
     "WithoutTrayHidingMinimises": (test_without_a_tray_hiding_minimises, False, True),
 }
 
