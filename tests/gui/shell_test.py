@@ -11,10 +11,11 @@ import time
 import traceback
 import wave
 
-from harness import Session, wait_for
+from harness import Session, faketime, wait_for
 
 RECORD = 213
 DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
+NO_SUMMARY = b"RESUME=0\r\n"
 
 # Places in the main dialog, in dialog units.
 QUIT_BUTTON = (282, 123)
@@ -268,33 +269,6 @@ def test_unreadable_settings_stop_the_set_up(s):
     assert process.poll() is None
 
 
-# -- the check timer -------------------------------------------------------
-
-def test_timer_runs_a_check_pass_on_a_due_reminder(s):
-    os.environ["TZ"] = "Europe/Paris"
-    time.tzset()
-    now = int(time.time())
-    due = now - 90
-    weekly = now - 120
-    later = now + 86400
-    s.write("ALARMS.VBK", alarm(due, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
-            + alarm(later, "demain"))
-    process = s.start("HIDE")
-    # Both due reminders ring, the earliest first; "Valider" (Escape) answers each.
-    first = s.answer_ring(process, "Escape")
-    s.answer_ring(process, "Escape", previous=first)
-    wait_for(lambda: len(s.read("ALARMS.VBK") or b"") == 2 * RECORD,
-             "the check pass to rewrite the reminder file")
-    left = {r[1].rstrip(b"\0"): r for r in records(s.read("ALARMS.VBK"))}
-    assert set(left) == {"chaque semaine".encode(), b"demain"}, left.keys()
-    local = list(time.localtime(weekly))
-    local[2] += 7
-    local[8] = -1
-    assert left[b"chaque semaine"][0] == int(time.mktime(tuple(local)))
-    assert left[b"demain"][0] == later
-    assert process.poll() is None
-
-
 # -- the ring ----------------------------------------------------------------
 
 def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
@@ -318,11 +292,14 @@ def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
         ('"Rappel dans" 90 "Minutes"', ["Tab", "Tab", "9", "0", "Tab", "Right", "Tab", "Return"],
          now + 90 * 60),
     ]
+    s.write("VOBRIK.INI", NO_SUMMARY)  # an open summary holds the check pass back
     for name, keys, postponed in answers:
         s.write("ALARMS.VBK", before)
         if os.path.exists(s.played):
             os.remove(s.played)
-        process = s.start_at("2024-12-31 23:59:30", "HIDE")
+        # The calendar clock stands still; the monotonic one runs for the timers.
+        process = s.start("HIDE", **faketime("2024-12-31 23:59:30"),
+                          FAKETIME_DONT_FAKE_MONOTONIC="1")
         dialog, seen = s.ring_dialog(process)
         assert s.read_played() == sound, "the ring did not play whole before the dialog showed"
         s.wait_active(dialog)
@@ -340,6 +317,34 @@ def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
             f"after {name}: {records(s.read('ALARMS.VBK'))}"
         process.send_signal(signal.SIGTERM)
         assert s.exit_code(process) == 0
+
+
+# -- the check timer -------------------------------------------------------
+
+def test_timer_runs_a_check_pass_on_a_due_reminder(s):
+    os.environ["TZ"] = "Europe/Paris"
+    time.tzset()
+    now = int(time.time())
+    due = now - 90
+    weekly = now - 120
+    later = now + 86400
+    s.write("ALARMS.VBK", alarm(due, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
+            + alarm(later, "demain"))
+    s.write("VOBRIK.INI", NO_SUMMARY)  # an open summary holds the check pass back
+    process = s.start("HIDE")
+    # Both due reminders ring, the earliest first; "Valider" (Escape) answers each.
+    first = s.answer_ring(process, "Escape")
+    s.answer_ring(process, "Escape", previous=first)
+    wait_for(lambda: len(s.read("ALARMS.VBK") or b"") == 2 * RECORD,
+             "the check pass to rewrite the reminder file")
+    left = {r[1].rstrip(b"\0"): r for r in records(s.read("ALARMS.VBK"))}
+    assert set(left) == {"chaque semaine".encode(), b"demain"}, left.keys()
+    local = list(time.localtime(weekly))
+    local[2] += 7
+    local[8] = -1
+    assert left[b"chaque semaine"][0] == int(time.mktime(tuple(local)))
+    assert left[b"demain"][0] == later
+    assert process.poll() is None
 
 
 # -- no notification area ------------------------------------------------------
