@@ -6,9 +6,8 @@
 namespace vobrik {
 
 // The ring dialog's transfer buffer, one field per control in construction
-// order. The transfer copies field by field with no gap between them; the
-// 205 bytes of text would otherwise push the check states one byte on.
-#pragma pack(push, 1)
+// order. After the 205 bytes of text the check states start on an even
+// offset, where the transfer puts them too.
 struct TAlarmCheckXfer {
     char Message[201];
     char Delay[4];
@@ -17,11 +16,9 @@ struct TAlarmCheckXfer {
     uint16_t DelayMinutes;
     uint16_t ForAll;
 };
-#pragma pack(pop)
 
-static_assert(offsetof(TAlarmCheckXfer, DelayDays) == 205);
-static_assert(offsetof(TAlarmCheckXfer, ForAll) == 211);
-static_assert(sizeof(TAlarmCheckXfer) == 213);
+static_assert(offsetof(TAlarmCheckXfer, DelayDays) == 206);
+static_assert(offsetof(TAlarmCheckXfer, ForAll) == 212);
 
 // Ring results.
 constexpr int RingRemindTomorrow = 1; // "&Rappel"

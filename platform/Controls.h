@@ -22,6 +22,9 @@ class TControl : public TWindow {
     // Moves the control's value to or from its field of the transfer buffer
     // and gives the field's size; 0 for a control that takes no part.
     virtual size_t Transfer(void* field, TTransferDirection direction);
+    // The field sits where the compiler puts a member of its type: a 16-bit
+    // state after an odd-sized text goes one byte on.
+    virtual size_t TransferAlignment() const { return 1; }
     void EnableTransfer() { TransferEnabled = true; }
     void DisableTransfer() { TransferEnabled = false; }
     bool IsTransferEnabled() const { return TransferEnabled; }
@@ -71,6 +74,7 @@ class TCheckBox : public TControl {
     void Uncheck() { SetCheck(BST_UNCHECKED); }
     // A 16-bit state: 1 checked, 0 not.
     size_t Transfer(void* field, TTransferDirection direction) override;
+    size_t TransferAlignment() const override { return alignof(uint16_t); }
     bool Find(TMessage& msg, intptr_t& result) override;
 };
 

@@ -572,10 +572,16 @@ void TDialog::SetupWindow() {
 void TDialog::TransferData(TTransferDirection direction) {
     if (TransferBuffer == nullptr)
         return;
-    auto* field = static_cast<unsigned char*>(TransferBuffer);
-    for (TControl* control : Controls)
-        if (control->IsTransferEnabled())
-            field += control->Transfer(field, direction);
+    // The buffer is a struct with one member per control, in construction order.
+    auto* buffer = static_cast<unsigned char*>(TransferBuffer);
+    size_t offset = 0;
+    for (TControl* control : Controls) {
+        if (!control->IsTransferEnabled())
+            continue;
+        const size_t alignment = control->TransferAlignment();
+        offset = (offset + alignment - 1) / alignment * alignment;
+        offset += control->Transfer(buffer + offset, direction);
+    }
 }
 
 int TDialog::Execute() {

@@ -163,8 +163,9 @@ class TDialog : public TWindow {
     // Runs the dialog modally and gives the value it was ended with.
     virtual int Execute();
 
-    // The flat record with one field per transfer-enabled control, in the
-    // order the controls were constructed. Not owned.
+    // The record with one member per transfer-enabled control, in the order
+    // the controls were constructed, laid out as the compiler lays out a
+    // struct. Not owned.
     void SetTransferBuffer(void* buffer) { TransferBuffer = buffer; }
     void TransferData(TTransferDirection direction);
 
