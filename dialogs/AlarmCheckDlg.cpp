@@ -53,19 +53,23 @@ void TAlarmCheckDlg::SetupWindow() {
     // Keys and clicks made as the reminder falls due, a key held down among
     // them, must not answer it. They are dropped from now until the guard
     // opens; the dialog shows meanwhile and the program goes on drawing.
-    Guard.emplace(MonotonicMs());
+    const int64_t now = MonotonicMs();
+    Guard.emplace(now);
     Filter = std::make_unique<TInputFilter>([this] { return Guard->Discard(MonotonicMs()); });
-    SetTimer(GuardTimerId, static_cast<unsigned>(Guard->OpensAt() - MonotonicMs()));
+    WaitForGuard(now);
+}
+
+void TAlarmCheckDlg::WaitForGuard(int64_t now) {
+    SetTimer(GuardTimerId, static_cast<unsigned>(std::max<int64_t>(1, Guard->OpensAt() - now)));
 }
 
 void TAlarmCheckDlg::OnGuardTimer() {
     KillTimer(GuardTimerId);
     const int64_t now = MonotonicMs();
-    if (Guard->Check(now)) {
+    if (Guard->Check(now))
         Filter.reset();
-        return;
-    }
-    SetTimer(GuardTimerId, static_cast<unsigned>(std::max<int64_t>(1, Guard->OpensAt() - now)));
+    else
+        WaitForGuard(now);
 }
 
 void TAlarmCheckDlg::CmRemindIn() {

@@ -31,6 +31,8 @@ class TAlarmCheckDlg : public TDialog {
     bool InputGuardOpen() const { return Guard && Guard->IsOpen(); }
 
   private:
+    // Asks for a tick when the guard would open if no more input came.
+    void WaitForGuard(int64_t now);
     void OnGuardTimer();
 
     std::optional<TInputGuard> Guard;
