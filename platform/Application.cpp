@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/Text1252.h"
 #include "platform/TrayIcon.h"
+#include "platform/WxText.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
