@@ -160,6 +160,10 @@ int TApplication::MessageBox(TWindow* owner, const char* text, const char* capti
     return ShowMessageBox(owner != nullptr ? owner->GetHandle() : nullptr, text, caption, type);
 }
 
+int MessageBoxOver(wxWindow* owner, const char* text, const char* caption, unsigned type) {
+    return ShowMessageBox(owner, text, caption, type);
+}
+
 void MessageBeep() {
     wxBell();
 }
