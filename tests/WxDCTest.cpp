@@ -3,21 +3,14 @@
 
 #include "platform/WxDC.h"
 
-#include "Fakes.h"
-#include "summary/ResWin.h"
-
 #include <gtest/gtest.h>
 
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 
-#include <cstring>
-
 namespace vobrik {
 namespace {
-
-using namespace vobrik::test;
 
 TEST(WxDC, ArialOrItsMetricTwinIsUsed) {
     const wxString face = TWxDC::ResolveFace("Arial");
@@ -94,47 +87,6 @@ TEST(WxDC, RestoreObjectsPutsBackWhatTheContextHeld) {
     EXPECT_TRUE(memory.GetBrush() == brush);
     EXPECT_TRUE(memory.GetFont() == font);
     EXPECT_EQ(wxBRUSHSTYLE_TRANSPARENT, memory.GetBackgroundMode());
-}
-
-// A whole summary painted with no reminders and a one-line name text a day:
-// the panel line is drawn along y = 60 with a 4-pixel pen, and the grey panel
-// starts at 62.
-TEST(WxDC, SummaryPaintFillsThePanelsAndDrawsTheirLines) {
-    ScopedTz zone("Europe/Paris");
-    FakeSummaryOwner owner;
-    FakeResWinShell shell;
-    shell.FrameHeight = 0;
-    shell.FrameWidth = 0;
-    TResWin win(&owner);
-    win.Attr = {0, 0, 300, 200};
-    win.NameDays = [](IMessages&, int32_t, char* out, size_t) { std::strcpy(out, "Zo\xE9"); };
-    win.SetupWindow(shell);
-    shell.OuterHeight = 200;
-
-    wxBitmap bitmap(300, 200, 24);
-    {
-        wxMemoryDC memory(bitmap);
-        memory.SetBackground(*wxWHITE_BRUSH);
-        memory.Clear();
-        TWxDC dc(memory);
-        win.Paint(dc, Local(2026, 5, 1, 8, 0));
-    }
-    const wxImage image = bitmap.ConvertToImage();
-    const wxColour cyan(0, 255, 255), panelLine(0, 192, 192), grey(224, 224, 224);
-    EXPECT_EQ(cyan, At(image, 290, 1));
-    EXPECT_EQ(cyan, At(image, 290, 56));
-    for (int y = 58; y <= 61; ++y)
-        EXPECT_EQ(panelLine, At(image, 150, y)) << y;
-    EXPECT_EQ(grey, At(image, 290, 63));
-    EXPECT_EQ(grey, At(image, 290, 199));
-    EXPECT_EQ(wxColour(0, 0, 200), At(image, 290, 50)) << "thin blue rule";
-    EXPECT_EQ(wxColour(128, 128, 128), At(image, 290, 115)) << "thin grey rule";
-    // Text cells are opaque in their panel's colour, the glyphs in the text colour.
-    bool dateInk = false;
-    for (int x = 5; x < 150 && !dateInk; ++x)
-        for (int y = 3; y < 23 && !dateInk; ++y)
-            dateInk = At(image, x, y) == wxColour(0, 0, 192);
-    EXPECT_TRUE(dateInk);
 }
 
 } // namespace
