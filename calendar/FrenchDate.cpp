@@ -26,8 +26,8 @@ const char* const MonthNames[12] = {"janvier",
                                     "septembre",
                                     "octobre",
                                     "novembre",
-                                    "d\xE9"
-                                    "cembre"};
+                                    ("d\xE9"
+                                     "cembre")};
 
 } // namespace
 

@@ -71,6 +71,19 @@ bool WriteAll(IFileOps& files, int fd, const unsigned char* data, size_t size) {
     return true;
 }
 
+// Whatever is left under the temporary name (the file of an interrupted save, a
+// link, a named pipe) is removed rather than opened: writing through a link
+// would overwrite another file, and opening a pipe would wait forever.
+int CreateTemporary(IFileOps& files, const std::string& temporary, mode_t mode) {
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+    const int fd = files.Open(temporary.c_str(), flags, mode);
+    if (fd >= 0 || errno != EEXIST)
+        return fd;
+    if (files.Unlink(temporary.c_str()) != 0)
+        return -1;
+    return files.Open(temporary.c_str(), flags, mode);
+}
+
 void SyncDirectory(IFileOps& files, const std::string& dir) {
     // Best effort: the rename has happened, and a directory that cannot be
     // synced does not make the saved data any less complete.
@@ -89,13 +102,29 @@ IFileOps& SystemFileOps() {
 }
 
 TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
-                          std::vector<unsigned char>& contents) {
+                          std::vector<unsigned char>& contents, size_t maxSize) {
     contents.clear();
     if (::access(path.c_str(), F_OK) != 0)
         return TReadResult::NoFile;
-    const int fd = files.Open(path.c_str(), O_RDONLY, 0);
+    // Without O_NONBLOCK, opening a named pipe waits for a writer forever.
+    const int fd = files.Open(path.c_str(), O_RDONLY | O_NONBLOCK, 0);
     if (fd < 0)
         return TReadResult::Failed;
+    struct stat st {};
+    int refusal = 0;
+    if (::fstat(fd, &st) != 0)
+        refusal = errno;
+    else if (S_ISDIR(st.st_mode))
+        refusal = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        refusal = EINVAL;
+    else if (static_cast<unsigned long long>(st.st_size) > maxSize)
+        refusal = EFBIG;
+    if (refusal != 0) {
+        files.Close(fd);
+        errno = refusal;
+        return TReadResult::Failed;
+    }
     unsigned char buffer[8192];
     for (;;) {
         const ssize_t n = files.Read(fd, buffer, sizeof buffer);
@@ -109,6 +138,12 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
         }
         if (n == 0)
             break;
+        // A file that grows while it is read is held to the same bound.
+        if (contents.size() + static_cast<size_t>(n) > maxSize) {
+            files.Close(fd);
+            errno = EFBIG;
+            return TReadResult::Failed;
+        }
         contents.insert(contents.end(), buffer, buffer + n);
     }
     files.Close(fd);
@@ -131,7 +166,7 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
         mode = st.st_mode & 07777;
     }
 
-    const int fd = files.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    const int fd = CreateTemporary(files, temporary, mode);
     if (fd < 0)
         return false;
 

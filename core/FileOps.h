@@ -28,15 +28,23 @@ IFileOps& SystemFileOps();
 
 enum class TReadResult { NoFile, Read, Failed };
 
-// Reads a whole file. NoFile only when it does not exist.
+// Far beyond anything the program writes (100 reminders are 21 300 bytes), and
+// small enough that reading a stray huge file cannot exhaust memory.
+constexpr size_t MaxReadSize = size_t{16} << 20;
+
+// Reads a whole file. NoFile only when it does not exist. Anything that is not
+// a regular file of at most maxSize bytes is Failed, without waiting: a named
+// pipe or a device must not block the program or fill its memory.
 TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
-                          std::vector<unsigned char>& contents);
+                          std::vector<unsigned char>& contents, size_t maxSize = MaxReadSize);
 
 // Replaces the file with the given bytes so that a crash or a failure at any
 // moment leaves either the whole old file or the whole new one: the bytes go to
 // a temporary file beside it, are synced, and the temporary file is renamed over
-// the old one. A symbolic link is followed, so the link stays a link. On failure
-// the old file is untouched, the temporary file is removed and errno is set.
+// the old one. A symbolic link is followed, so the link stays a link. Whatever
+// already has the temporary name is removed first, never written through. On
+// failure the old file is untouched, the temporary file is removed and errno is
+// set.
 bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size);
 
 } // namespace vobrik

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vobrik {
 namespace {
@@ -131,6 +133,93 @@ TEST_F(AlarmTableTest, UnreadableFileIsReportedAndNeverOverwritten) {
     EXPECT_FALSE(table.SaveAlarms());
     EXPECT_EQ("File Write Error", Messages.Log.back().Text);
     EXPECT_EQ(bytes, ReadBytes(File));
+}
+
+// Something that is not a reminder file stands under the file's name. Loading
+// must neither wait nor read without end; it is refused as unreadable, and no
+// later save may replace it.
+class OddFileTest : public AlarmTableTest {
+  protected:
+    void ExpectRefusedAndKept() {
+        EXPECT_EQ(TLoadResult::OpenFailed, Table.LoadAlarms());
+        ASSERT_EQ(1u, Messages.Log.size());
+        EXPECT_EQ("File Access Error", Messages.Log[0].Text);
+        EXPECT_EQ(0, Table.AlarmCount);
+        struct stat before {};
+        ASSERT_EQ(0, ::lstat(File.c_str(), &before));
+
+        Table.Append(TAlarm{});
+        EXPECT_FALSE(Table.SaveAlarms());
+        EXPECT_EQ("File Write Error", Messages.Log.back().Text);
+        struct stat after {};
+        ASSERT_EQ(0, ::lstat(File.c_str(), &after));
+        EXPECT_EQ(before.st_ino, after.st_ino);
+        EXPECT_EQ(before.st_mode, after.st_mode);
+        EXPECT_EQ(before.st_size, after.st_size);
+    }
+};
+
+TEST_F(OddFileTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+    ASSERT_EQ(0, ::mkfifo(File.c_str(), 0644));
+    ExpectRefusedAndKept();
+}
+
+TEST_F(OddFileTest, DirectoryIsRefused) {
+    std::filesystem::create_directory(File);
+    ExpectRefusedAndKept();
+}
+
+TEST_F(OddFileTest, LinkToAnEndlessDeviceIsRefusedUnread) {
+    std::filesystem::create_symlink("/dev/zero", File);
+    ExpectRefusedAndKept();
+}
+
+TEST_F(OddFileTest, HugeFileIsRefusedUnread) {
+    // Sparse, so it costs no disk space.
+    WriteBytes(File, {});
+    ASSERT_EQ(0, ::truncate(File.c_str(), static_cast<off_t>(MaxReadSize) + 1));
+    ExpectRefusedAndKept();
+}
+
+TEST_F(OddFileTest, FileItsUserMayNotReadIsRefused) {
+    WriteBytes(File, ImageOf(10, "secret"));
+    ASSERT_EQ(0, ::chmod(File.c_str(), 0));
+    ScopedFilePermissions asAUser;
+    if (!asAUser.Enforced())
+        GTEST_SKIP() << "root's right to ignore file permissions cannot be dropped here";
+    ExpectRefusedAndKept();
+}
+
+TEST_F(AlarmTableTest, LinkToAFileNotYetThereLoadsNothingAndTheFirstSaveCreatesTheTarget) {
+    std::filesystem::create_symlink("elsewhere.vbk", File);
+    EXPECT_EQ(TLoadResult::NoFile, Table.LoadAlarms());
+    Table.Append(TAlarm{});
+    ASSERT_TRUE(Table.SaveAlarms());
+    EXPECT_TRUE(std::filesystem::is_symlink(File));
+    EXPECT_EQ(AlarmRecordSize, ReadBytes(Dir.Path("elsewhere.vbk")).size());
+}
+
+TEST_F(AlarmTableTest, LinkIntoAMissingDirectoryIsReportedAtEverySave) {
+    std::filesystem::create_symlink("missing/ALARMS.VBK", File);
+    EXPECT_EQ(TLoadResult::NoFile, Table.LoadAlarms());
+    Table.Append(TAlarm{});
+    EXPECT_FALSE(Table.SaveAlarms());
+    EXPECT_FALSE(Table.SaveAlarms());
+    ASSERT_EQ(2u, Messages.Log.size());
+    EXPECT_EQ("File Write Error", Messages.Log[1].Text);
+    EXPECT_EQ(1, Table.AlarmCount);
+
+    std::filesystem::create_directory(Dir.Path("missing"));
+    EXPECT_TRUE(Table.SaveAlarms());
+    EXPECT_TRUE(std::filesystem::is_symlink(File));
+}
+
+TEST_F(AlarmTableTest, FileOfExactlyTheReadLimitIsLoaded) {
+    WriteBytes(File, ImageOf(10, "first"));
+    ASSERT_EQ(0, ::truncate(File.c_str(), static_cast<off_t>(MaxReadSize)));
+    ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms());
+    EXPECT_EQ(TAlarmTable::MaxAlarms, Table.AlarmCount);
+    EXPECT_EQ("first", List.Texts().back()) << "zero records sort first";
 }
 
 TEST_F(AlarmTableTest, CancelledAddChangesNothingButUsesItsId) {

@@ -457,6 +457,58 @@ TEST_F(CheckPassTest, FullTableKeepsTheRecurringReminderAndSaysThePostponementIs
 
 // The ring sound.
 
+// What a user may type as the amount of "Rappel dans": read as atol reads it,
+// never past the four bytes of the field, and added to each unit that is
+// checked, on a reminder answered at 09:00:00.
+struct TypedDelay {
+    const char* Delay; // up to 4 bytes; with 4 the field has no terminating zero
+    uint16_t Days, Hours, Minutes;
+    const char* Postponed;
+};
+
+void PrintTo(const TypedDelay& typed, std::ostream* out) {
+    *out << '"' << typed.Delay << "\" " << typed.Days << typed.Hours << typed.Minutes;
+}
+
+class TypingRinger : public IRinger {
+  public:
+    explicit TypingRinger(const TypedDelay& typed) : Typed(typed) {}
+    int RingAlarm(TAlarmCheckXfer& xfer) override {
+        std::memset(xfer.Delay, 0, sizeof xfer.Delay);
+        std::memcpy(xfer.Delay, Typed.Delay, strnlen(Typed.Delay, sizeof xfer.Delay));
+        xfer.DelayDays = Typed.Days;
+        xfer.DelayHours = Typed.Hours;
+        xfer.DelayMinutes = Typed.Minutes;
+        return RingRemindIn;
+    }
+    TypedDelay Typed;
+};
+
+class CheckPassTypedDelay : public CheckPassTest,
+                            public ::testing::WithParamInterface<TypedDelay> {};
+
+TEST_P(CheckPassTypedDelay, PostponesByWhatAtolReads) {
+    Clock.Time = Local(2026, 6, 1, 9, 0, 0);
+    Add(Clock.Time - 30, "r");
+    TypingRinger typing(GetParam());
+    TAlarmChecker checker(Table, Timer, Sound, typing);
+    Table.RefreshAlarmList();
+    checker.OnCheckTimer(false);
+    EXPECT_EQ(std::vector<std::string>{std::string(GetParam().Postponed) + " r"}, Schedule());
+}
+
+INSTANTIATE_TEST_SUITE_P(OddAmounts, CheckPassTypedDelay,
+                         ::testing::Values(TypedDelay{"abc", 0, 1, 0, "2026-06-01 09:00:00"},
+                                           TypedDelay{"+7", 1, 0, 0, "2026-06-08 09:00:00"},
+                                           TypedDelay{" 5", 0, 0, 1, "2026-06-01 09:05:00"},
+                                           TypedDelay{"999", 1, 0, 0, "2029-02-24 09:00:00"},
+                                           TypedDelay{"9999", 0, 0, 1, "2026-06-08 07:39:00"},
+                                           TypedDelay{"1e3", 0, 0, 1, "2026-06-01 09:01:00"},
+                                           TypedDelay{"0x9", 0, 1, 0, "2026-06-01 09:00:00"},
+                                           TypedDelay{"\xFF\x80", 0, 1, 0, "2026-06-01 09:00:00"},
+                                           TypedDelay{"5", 0, 0, 0, "2026-06-01 09:00:00"},
+                                           TypedDelay{"2", 1, 1, 1, "2026-06-03 11:02:00"}));
+
 TEST(RingSound, BeepsWhenTheFileIsMissing) {
     FakeSound sound;
     PlayRingSound(sound, "NO-SUCH-RING-SOUND.WAV");

@@ -170,6 +170,31 @@ TEST_F(EditAlarm, TypedNumbersAreNormalisedByTheCalendar) {
     EXPECT_EQ("2026-03-01 00:00:05", ShowLocal(Confirm("1", "3", "2026", "", "x")));
 }
 
+TEST_F(EditAlarm, OddTypedNumbersAreNormalisedByTheCalendarToo) {
+    Add(Local(2026, 6, 15, 10, 0, 5));
+    EXPECT_EQ("2026-06-14 23:00:05", ShowLocal(Confirm("15", "6", "2026", "-1", "0")));
+    EXPECT_EQ("2026-06-15 10:39:05", ShowLocal(Confirm("15", "6", "2026", "9", "99")));
+    EXPECT_EQ("2025-11-30 10:00:05", ShowLocal(Confirm("0", "0", "2026", "10", "0")));
+    EXPECT_EQ("2026-06-01 08:00:05", ShowLocal(Confirm("1a", "6x", "2026", "08", "-0")));
+    EXPECT_EQ("2026-05-30 10:00:05", ShowLocal(Confirm("-1", "6", "2026", "10", "0")));
+    EXPECT_TRUE(Messages.Log.empty());
+}
+
+TEST_F(EditAlarm, LastMinuteA32BitTimeHoldsIsAcceptedAndTheNextRefused) {
+    // 2038-01-19 03:14:07 UTC is the last second; 04:14 in Paris, with the
+    // seconds of the old time (5), still fits.
+    Add(Local(2026, 6, 15, 10, 0, 5));
+    EXPECT_EQ("2038-01-19 04:14:05", ShowLocal(Confirm("19", "1", "2038", "4", "14")));
+    Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
+        Type(xfer.Minute, "15");
+        return IDOK;
+    });
+    Dialog.Script.push_back(Cancel);
+    EXPECT_FALSE(Editor.EditAlarm(0));
+    EXPECT_EQ("2038-01-19 04:14:05", ShowLocal(Table.Alarms[0]->When));
+    EXPECT_EQ(1u, Messages.Log.size());
+}
+
 TEST_F(EditAlarm, EmptyMonthGivesDecemberOfThePreviousYearAtTheTypedHour) {
     // The old When is in summer time and the new one in winter time: the
     // typed 10:00 must not come out as 09:00.

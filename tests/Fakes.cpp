@@ -8,7 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <linux/capability.h>
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace vobrik::test {
 
@@ -43,6 +48,7 @@ int ScriptedRinger::RingAlarm(TAlarmCheckXfer& xfer) {
 bool FaultyFileOps::Fails(TCall call) {
     const bool fail = call == FailCall && Counts[call] == FailAt;
     ++Counts[call];
+    Trace.push_back(call);
     if (fail)
         errno = FailErrno;
     return fail;
@@ -55,6 +61,8 @@ ssize_t FaultyFileOps::Read(int fd, void* buffer, size_t size) {
     return Fails(ReadCall) ? -1 : SystemFileOps().Read(fd, buffer, size);
 }
 ssize_t FaultyFileOps::Write(int fd, const void* buffer, size_t size) {
+    if (WriteLimit != 0 && size > WriteLimit)
+        size = WriteLimit;
     return Fails(WriteCall) ? -1 : SystemFileOps().Write(fd, buffer, size);
 }
 int FaultyFileOps::Fsync(int fd) {
@@ -73,6 +81,106 @@ int FaultyFileOps::Rename(const char* from, const char* to) {
 }
 int FaultyFileOps::Unlink(const char* path) {
     return Fails(UnlinkCall) ? -1 : SystemFileOps().Unlink(path);
+}
+
+const char* CallName(FaultyFileOps::TCall call) {
+    static const char* const names[] = {"open",  "read",   "write", "fsync",
+                                        "close", "rename", "unlink"};
+    return names[call];
+}
+
+namespace {
+
+// Once per process: a mount namespace of the test's own, whose mounts vanish
+// with the process, and with no propagation back to the system's.
+void EnterOwnMountNamespace() {
+    static const bool entered = [] {
+        if (::unshare(CLONE_NEWNS) != 0)
+            return false;
+        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }();
+    (void)entered;
+}
+
+std::string MountFailure(const char* what) {
+    return std::string(what) + " is not permitted here (" + std::strerror(errno) +
+           "); it needs root or CAP_SYS_ADMIN";
+}
+
+} // namespace
+
+ScopedMount ScopedMount::Tmpfs(const std::string& dir, const std::string& options) {
+    EnterOwnMountNamespace();
+    ScopedMount mount;
+    if (::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0)
+        mount.Dir = dir;
+    else
+        mount.Why = MountFailure("mounting a tmpfs");
+    return mount;
+}
+
+ScopedMount ScopedMount::ReadOnlyBind(const std::string& dir) {
+    EnterOwnMountNamespace();
+    ScopedMount mount;
+    if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        mount.Why = MountFailure("a bind mount");
+        return mount;
+    }
+    mount.Dir = dir;
+    if (::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        mount.Why = MountFailure("remounting read-only");
+        mount.Unmount();
+    }
+    return mount;
+}
+
+ScopedMount::ScopedMount(ScopedMount&& other) noexcept
+    : Dir(std::move(other.Dir)), Why(std::move(other.Why)) {
+    other.Dir.clear();
+}
+
+ScopedMount::~ScopedMount() {
+    Unmount();
+}
+
+bool ScopedMount::Unmount() {
+    if (Dir.empty())
+        return true;
+    if (::umount2(Dir.c_str(), MNT_DETACH) != 0)
+        return false;
+    Dir.clear();
+    return true;
+}
+
+namespace {
+
+constexpr unsigned PermissionOverrides[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
+
+bool SetPermissionOverrides(bool on) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    for (unsigned cap : PermissionOverrides) {
+        if (on)
+            data[cap / 32].effective |= 1u << (cap % 32);
+        else
+            data[cap / 32].effective &= ~(1u << (cap % 32));
+    }
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+} // namespace
+
+ScopedFilePermissions::ScopedFilePermissions() {
+    if (::geteuid() != 0)
+        return;
+    Ok = Dropped = SetPermissionOverrides(false);
+}
+
+ScopedFilePermissions::~ScopedFilePermissions() {
+    if (Dropped)
+        SetPermissionOverrides(true);
 }
 
 ScopedTz::ScopedTz(const char* zone) {

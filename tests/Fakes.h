@@ -123,6 +123,11 @@ class FaultyFileOps : public IFileOps {
     int FailAt = -1;
     int FailErrno = EIO;
     int Counts[7] = {};
+    // Every call made, in order.
+    std::vector<TCall> Trace;
+    // Each write stores at most this many bytes, as a disk under pressure may;
+    // 0 for no limit.
+    size_t WriteLimit = 0;
 
     int Open(const char* path, int flags, mode_t mode) override;
     ssize_t Read(int fd, void* buffer, size_t size) override;
@@ -203,6 +208,49 @@ class TempDir {
 
   private:
     std::string Dir;
+};
+
+const char* CallName(FaultyFileOps::TCall call);
+
+// A mount made for one test and undone at its end. Where it can, the first one
+// moves the test process into a mount namespace of its own, so that nothing is
+// left mounted even if the process dies. Mounted() is false, and Failure()
+// says why, where mounting is not permitted.
+class ScopedMount {
+  public:
+    // A tmpfs with these options (size=..., nr_inodes=...) on an existing directory.
+    static ScopedMount Tmpfs(const std::string& dir, const std::string& options);
+    // The directory bound onto itself, read-only.
+    static ScopedMount ReadOnlyBind(const std::string& dir);
+    ScopedMount(ScopedMount&& other) noexcept;
+    ScopedMount& operator=(ScopedMount&&) = delete;
+    ~ScopedMount();
+    bool Mounted() const { return !Dir.empty(); }
+    const std::string& Failure() const { return Why; }
+    // Unmounts now; false when the system refused.
+    bool Unmount();
+
+  private:
+    ScopedMount() = default;
+    std::string Dir;
+    std::string Why;
+};
+
+// Drops root's right to ignore file permissions for the life of the object, so
+// that a test running as root meets a read-only directory as any user would.
+// Does nothing for an ordinary user, who never had that right.
+class ScopedFilePermissions {
+  public:
+    ScopedFilePermissions();
+    ~ScopedFilePermissions();
+    ScopedFilePermissions(const ScopedFilePermissions&) = delete;
+    ScopedFilePermissions& operator=(const ScopedFilePermissions&) = delete;
+    // False when the right could not be dropped: the test cannot be real.
+    bool Enforced() const { return Ok; }
+
+  private:
+    bool Dropped = false;
+    bool Ok = true;
 };
 
 // A local time as seconds, with the offset that applies then.

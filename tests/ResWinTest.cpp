@@ -53,6 +53,8 @@ class ResWin : public ::testing::Test {
         return win;
     }
     void Names(const std::string& lines) { std::ofstream(NameFile, std::ios::binary) << lines; }
+    // The helper below takes the lines; the fixture's own set-up stays reachable.
+    using ::testing::Test::SetUp;
     void SetUp(TSummaryLines today, TSummaryLines tomorrow) {
         Win->TodayLines = std::move(today);
         Win->TomorrowLines = std::move(tomorrow);

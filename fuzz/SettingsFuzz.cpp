@@ -1,0 +1,87 @@
+// Any bytes as VOBRIK.INI. The file must be read without a message, leave
+// every value alone when it holds no '=', read the same a second time over
+// what it gave, and what it gave must be saved as the six lines and read back
+// to the same values. The day summary then opens where and as large as the
+// file says, however odd that is.
+
+#include "app/Settings.h"
+#include "summary/ResWin.h"
+
+#include "Fakes.h"
+#include "FuzzSupport.h"
+#include "RecordingDC.h"
+
+#include <cstring>
+#include <string>
+#include <tuple>
+
+namespace {
+
+using namespace vobrik;
+
+auto Values(const TSettings& s) {
+    return std::make_tuple(s.StartHidden, s.ShowSummary, s.PosX, s.PosY, s.PosH, s.PosW);
+}
+
+class NoOwner : public IResWinOwner {
+  public:
+    void ClearResWin() override {}
+};
+
+// A window that is as large as it was last asked to be.
+class SizedShell : public IResWinShell {
+  public:
+    TRect Client;
+    int MessageBox(const char*, const char*, unsigned) override { return IDOK; }
+    TRect GetClientRect() override { return Client; }
+    void SetWindowPos(int32_t, int32_t, int32_t width, int32_t height) override {
+        Client = {0, 0, width, height};
+    }
+    void Invalidate() override {}
+    void DestroyWindow() override {}
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    vobrik::fuzz::UseZone("Europe/Paris");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static vobrik::fuzz::UnsyncedFileOps files;
+    static const std::string path = vobrik::fuzz::ScratchPath("VOBRIK.INI");
+    static const std::string copy = vobrik::fuzz::ScratchPath("COPY.INI");
+    vobrik::fuzz::WriteScratchFile(path, data, size);
+
+    vobrik::test::FakeMessages messages;
+    TSettings settings;
+    VOBRIK_FUZZ_CHECK(LoadSettings(settings, messages, files, path));
+    VOBRIK_FUZZ_CHECK(messages.Log.empty());
+    if (size == 0 || std::memchr(data, '=', size) == nullptr)
+        VOBRIK_FUZZ_CHECK(Values(settings) == Values(TSettings{}));
+
+    TSettings again = settings;
+    VOBRIK_FUZZ_CHECK(LoadSettings(again, messages, files, path));
+    VOBRIK_FUZZ_CHECK(Values(again) == Values(settings));
+
+    VOBRIK_FUZZ_CHECK(SaveSettings(settings, messages, files, copy));
+    const std::string written = FormatSettings(settings);
+    const auto bytes = vobrik::test::ReadBytes(copy);
+    VOBRIK_FUZZ_CHECK(std::string(bytes.begin(), bytes.end()) == written);
+    TSettings reread;
+    reread.StartHidden = !settings.StartHidden;
+    reread.ShowSummary = !settings.ShowSummary;
+    VOBRIK_FUZZ_CHECK(LoadSettings(reread, messages, files, copy));
+    VOBRIK_FUZZ_CHECK(Values(reread) == Values(settings));
+
+    NoOwner owner;
+    SizedShell shell;
+    TResWin win(&owner);
+    win.Attr = {settings.PosX, settings.PosY, settings.PosW, settings.PosH};
+    win.SetupWindow(shell);
+    vobrik::test::RecordingDC dc;
+    win.Paint(dc, 1792888200);
+    win.Paint(dc, 1792888200);
+    return 0;
+}
