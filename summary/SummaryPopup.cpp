@@ -1,5 +1,6 @@
 #include "summary/SummaryPopup.h"
 
+#include "app/Settings.h"
 #include "platform/Application.h"
 #include "platform/WxDC.h"
 #include "platform/WxText.h"
@@ -17,10 +18,6 @@ namespace vobrik {
 
 namespace {
 
-constexpr int32_t DefaultX = 100;
-constexpr int32_t DefaultY = 100;
-constexpr int32_t DefaultWidth = 400;
-
 int32_t CurrentTime() {
     const std::time_t now = std::time(nullptr);
     return now > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
@@ -35,14 +32,15 @@ wxRect ClientPart(wxRect outer) {
 // it: settings that would leave no client area, or none on any screen, would
 // silence every reminder for good. Such a window opens at the defaults.
 void KeepWithinSight(TWindowAttr& attr, int32_t height) {
+    const TSettings defaults;
     if (attr.W <= 2 * SummaryFrameThickness)
-        attr.W = DefaultWidth;
+        attr.W = defaults.PosW;
     const wxRect client = ClientPart(wxRect(attr.X, attr.Y, attr.W, height));
     for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
         if (wxDisplay(i).GetGeometry().Intersects(client))
             return;
-    attr.X = DefaultX;
-    attr.Y = DefaultY;
+    attr.X = defaults.PosX;
+    attr.Y = defaults.PosY;
 }
 
 class TSummaryPopup : public wxFrame {
