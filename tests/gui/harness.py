@@ -24,13 +24,13 @@ class TimedOut(AssertionError):
     pass
 
 
-def faketime(spec):
+def faketime(clock):
     """The environment that runs the program on a faked clock (libfaketime):
     "@2026-05-05 09:00:00" starts it at that date, "+0 x20" makes it run
     twenty times as fast, timers and timeouts included."""
     library = next(iter(glob.glob("/usr/lib/*/faketime/libfaketime.so.1")), None)
     assert library, "libfaketime is not installed (scripts/deps)"
-    return {"LD_PRELOAD": library, "FAKETIME": spec}
+    return {"LD_PRELOAD": library, "FAKETIME": clock}
 
 
 def wait_for(condition, what, timeout=DEADLINE):
