@@ -155,6 +155,10 @@ class Session:
             subprocess.run(["import", "-display", self.display, "-window", "root",
                             os.path.join(self.screenshots, "failure.png")],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
+        if self.x is not None:
+            tree = subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
+                                  capture_output=True, text=True, timeout=20).stdout
+            print(f"--- windows\n{tree.strip()}")
         for path in self.logs:
             with open(path, "rb") as f:
                 text = f.read().decode("utf-8", "replace").strip()
