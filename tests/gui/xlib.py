@@ -121,10 +121,15 @@ class Display:
             yield from self.tree(child, ancestors + (child,))
 
     def name(self, window):
+        """The window's title: _NET_WM_NAME in UTF-8, or else WM_NAME, which
+        GTK writes in Latin-1 when the title is not plain ASCII."""
+        title = self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING")
+        if title:
+            return title.decode("utf-8", "replace")
         text = ctypes.c_char_p()
         if not _x.XFetchName(self.handle, window, ctypes.byref(text)) or not text.value:
             return None
-        value = text.value.decode("utf-8", "replace")
+        value = text.value.decode("latin-1")
         _x.XFree(text)
         return value
 
@@ -147,21 +152,35 @@ class Display:
                                  ctypes.byref(y), ctypes.byref(child))
         return x.value, y.value, attributes.width, attributes.height
 
-    def property_longs(self, window, name, kind="AnyPropertyType"):
+    def _property(self, window, name, kind):
         actual_type, actual_format = Atom(), ctypes.c_int()
         items, after = ctypes.c_ulong(), ctypes.c_ulong()
         data = ctypes.c_void_p()
         wanted = 0 if kind == "AnyPropertyType" else self.atom(kind)
-        if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 64, 0, wanted,
+        if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 1024, 0, wanted,
                                  ctypes.byref(actual_type), ctypes.byref(actual_format),
                                  ctypes.byref(items), ctypes.byref(after),
                                  ctypes.byref(data)) != 0 or not data.value:
+            return None, 0, 0
+        return data, actual_format.value, items.value
+
+    def property_longs(self, window, name, kind="AnyPropertyType"):
+        data, size, count = self._property(window, name, kind)
+        if data is None:
             return []
         values = []
-        if actual_format.value == 32:
-            values = list(ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:items.value])
+        if size == 32:
+            values = list(ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:count])
         _x.XFree(data)
         return values
+
+    def property_bytes(self, window, name, kind="AnyPropertyType"):
+        data, size, count = self._property(window, name, kind)
+        if data is None:
+            return b""
+        value = ctypes.string_at(data, count) if size == 8 else b""
+        _x.XFree(data)
+        return value
 
     def iconic(self, window):
         self.sync()
