@@ -4,10 +4,14 @@
 #include "dialogs/AlarmCheckDlg.h"
 #include "platform/Application.h"
 #include "platform/ResponseTable.h"
+#include "summary/SummaryLines.h"
+#include "summary/SummaryPopup.h"
 
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace vobrik {
 
@@ -32,8 +36,9 @@ TVobrikDlgClient::~TVobrikDlgClient() {
     Shell_NotifyIcon(NIM_DELETE, &TrayData);
     if (IsWindow())
         Destroy(IDCANCEL);
-    // TODO(summary): clear ResWin's Owner here, so that a summary outliving
-    // the dialog no longer reaches back into it.
+    // A summary that outlives the dialog no longer reaches back into it.
+    if (ResWin != nullptr)
+        ResWin->Owner = nullptr;
 }
 
 TWindow& TVobrikDlgClient::Frame() {
@@ -164,8 +169,18 @@ void TVobrikDlgClient::HideClicked() {
 }
 
 void TVobrikDlgClient::OpenDaySummary() {
-    // TODO(summary): builds the summary lines and opens the popup, keeping it
-    // in ResWin.
+    if (ResWin != nullptr)
+        return;
+    auto win = std::make_unique<TResWin>(this);
+    win->Attr = {Settings.PosX, Settings.PosY, Settings.PosW, Settings.PosH};
+    TSummaryLists lists = BuildSummaryLines(Table, Now());
+    win->TodayLines = std::move(lists.Today);
+    win->TomorrowLines = std::move(lists.Tomorrow);
+    ResWin = OpenSummaryPopup(std::move(win), Frame().GetHandle());
+}
+
+void TVobrikDlgClient::ClearResWin() {
+    ResWin = nullptr;
 }
 
 void TVobrikDlgClient::OnCheckTimer() {

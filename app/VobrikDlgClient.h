@@ -10,6 +10,7 @@
 #include "platform/Controls.h"
 #include "platform/TrayIcon.h"
 #include "platform/Window.h"
+#include "summary/ResWin.h"
 
 namespace vobrik {
 
@@ -23,7 +24,8 @@ class TVobrikDlgClient : public TDialog,
                          public IClock,
                          public ITimer,
                          public IAlarmEditor,
-                         public IRinger {
+                         public IRinger,
+                         public IResWinOwner {
   public:
     static constexpr unsigned TrayIconId = 100;
     static constexpr unsigned TrayMessage = WM_USER + 10;
@@ -38,8 +40,7 @@ class TVobrikDlgClient : public TDialog,
     TCheckBox* SummaryCheck;
     TSettings Settings;
     // The open day summary, none while it is closed.
-    // TODO(summary): becomes the summary popup once it exists.
-    TWindow* ResWin = nullptr;
+    TResWin* ResWin = nullptr;
     TAlarmChecker Checker;
 
     void SetupWindow() override;
@@ -57,6 +58,8 @@ class TVobrikDlgClient : public TDialog,
     void SaveSettings();
     void OpenDaySummary();
     void OnCheckTimer();
+    // The summary has gone.
+    void ClearResWin() override;
 
     // IAlarmList, over the list box.
     void SetRedraw(bool on) override;

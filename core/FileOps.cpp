@@ -157,6 +157,12 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
     mode_t mode = 0666;
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
+        // Only a plain file is ever replaced: a link to a device or a folder
+        // is the user's mistake, and the rename would destroy what it names.
+        if (!S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return false;
+        }
         // A file the user made read-only stays as it is, even for root, who
         // could otherwise replace it through the rename.
         if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {

@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/Text1252.h"
 #include "platform/TrayIcon.h"
+#include "platform/WxText.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -157,6 +158,10 @@ void TApplication::EndSession() {
 
 int TApplication::MessageBox(TWindow* owner, const char* text, const char* caption, unsigned type) {
     return ShowMessageBox(owner != nullptr ? owner->GetHandle() : nullptr, text, caption, type);
+}
+
+int MessageBoxOver(wxWindow* owner, const char* text, const char* caption, unsigned type) {
+    return ShowMessageBox(owner, text, caption, type);
 }
 
 void MessageBeep() {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class wxWindow;
+
 namespace vobrik {
 
 class TApplication {
@@ -51,6 +53,9 @@ class TApplication {
 
 // The application object that is running, if any.
 TApplication* GetApplicationObject();
+
+// A message box over a toolkit window that is not a TWindow of its own.
+int MessageBoxOver(wxWindow* owner, const char* text, const char* caption, unsigned type);
 
 // A message box with no owner window, usable before any application object
 // exists; it starts the toolkit for itself when needed. Windows-1252 texts.

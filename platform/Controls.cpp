@@ -1,5 +1,7 @@
 #include "platform/Controls.h"
 
+#include "platform/WxText.h"
+
 #include <wx/checkbox.h>
 #include <wx/control.h>
 #include <wx/listbox.h>

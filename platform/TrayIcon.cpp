@@ -2,6 +2,7 @@
 
 #include "platform/Resources.h"
 #include "platform/Window.h"
+#include "platform/WxText.h"
 
 #include <wx/app.h>
 #include <wx/bmpbndl.h>

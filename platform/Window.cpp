@@ -5,7 +5,6 @@
 #include "platform/Controls.h"
 #include "platform/Resources.h"
 #include "platform/SingleInstance.h"
-#include "platform/Text1252.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -26,14 +25,6 @@
 #include <unistd.h>
 
 namespace vobrik {
-
-std::string ToWindows1252(const wxString& text) {
-    return Windows1252FromUtf8(text.utf8_str().data());
-}
-
-wxString FromWindows1252(const std::string& text) {
-    return wxString::FromUTF8(Utf8FromWindows1252(text));
-}
 
 bool ProgramHasFocus() {
     for (wxWindow* window : wxTopLevelWindows) {

@@ -6,6 +6,7 @@
 // deleted with it.
 
 #include "platform/Win.h"
+#include "platform/WxText.h"
 
 #include <cstdint>
 #include <map>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class wxCloseEvent;
-class wxString;
 class wxTimer;
 class wxWindow;
 
@@ -201,10 +201,6 @@ class TDialog : public TWindow {
     bool Ended = false;
     int Result = 0;
 };
-
-// Text given to the toolkit, and text read back from it, are Windows-1252 here.
-std::string ToWindows1252(const wxString& text);
-wxString FromWindows1252(const std::string& text);
 
 // Whether any window of the program has the keyboard focus.
 bool ProgramHasFocus();

@@ -4,6 +4,8 @@
 
 #include <wx/fontenum.h>
 
+#include <string_view>
+
 namespace vobrik {
 
 namespace {
@@ -55,7 +57,7 @@ wxString TWxDC::ResolveFace(const std::string& face) {
     const auto found = known.find(face);
     if (found != known.end())
         return found->second;
-    wxString resolved = FromCp1252(face.c_str());
+    wxString resolved = FromWindows1252(face);
     const char* standIn = StandInFor(face);
     if (!wxFontEnumerator::IsValidFacename(resolved) && standIn != nullptr &&
         wxFontEnumerator::IsValidFacename(standIn))
@@ -124,7 +126,7 @@ void TWxDC::SetBkColor(TColor color) {
 }
 
 void TWxDC::TextOut(int32_t x, int32_t y, const char* text) {
-    DC.DrawText(FromCp1252(text), x, y);
+    DC.DrawText(FromWindows1252(text), x, y);
 }
 
 void TWxDC::Rectangle(const TRect& rect) {
@@ -146,7 +148,8 @@ int32_t TWxDC::GetCharWidth(unsigned char c) {
         return *cached;
     wxCoord width = 0;
     wxCoord height = 0;
-    DC.GetTextExtent(wxString(FromCp1252(c)), &width, &height);
+    const char one = static_cast<char>(c);
+    DC.GetTextExtent(FromWindows1252(std::string_view(&one, 1)), &width, &height);
     if (cached != nullptr)
         *cached = width;
     return width;

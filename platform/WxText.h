@@ -1,16 +1,17 @@
 #pragma once
 
-// Where Windows-1252 text meets the toolkit.
+// Where the program's Windows-1252 text meets the toolkit's Unicode. Both ways
+// go through Text1252: every stored byte shows as its character and comes back
+// as the same byte, and typed characters Windows-1252 cannot hold become '?'.
 
 #include <wx/string.h>
 
+#include <string>
+#include <string_view>
+
 namespace vobrik {
 
-// The character a Windows-1252 byte stands for. The five bytes the code page
-// leaves undefined show as '?'.
-wxUniChar FromCp1252(unsigned char byte);
-
-// A zero-terminated Windows-1252 text as the toolkit's string.
-wxString FromCp1252(const char* text);
+wxString FromWindows1252(std::string_view text);
+std::string ToWindows1252(const wxString& text);
 
 } // namespace vobrik

@@ -8,6 +8,7 @@
 #include "platform/Controls.h"
 #include "platform/Resources.h"
 #include "platform/ResponseTable.h"
+#include "summary/SummaryPopup.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,10 @@
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/weakref.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -378,6 +381,9 @@ class MainDialog : public ::testing::Test {
     // The dialog reads and writes its files in the current directory.
     void SetUp() override {
         ASSERT_EQ(0, ::chdir(Dir.Root().c_str()));
+        Start();
+    }
+    void Start() {
         Frame = std::make_unique<TSDIDecFrame>(nullptr, "Vobrik", nullptr);
         Frame->SetShrinkToClient(true);
         ASSERT_TRUE(Frame->Create());
@@ -421,6 +427,36 @@ TEST_F(MainDialog, FrameTakesTheSizeOfItsClient) {
 
 TEST_F(MainDialog, CheckTimerIsStartedAtSetUp) {
     EXPECT_EQ(CheckTimerId, Client->Checker.TimerId);
+}
+
+// The summary opened at set-up outlives the dialog: the dialog lets go of it
+// first, so the popup, destroyed later with the frame's window, writes nothing
+// into the freed dialog.
+TEST_F(MainDialog, SummaryOutlivingTheDialogNoLongerReachesIt) {
+    TResWin* win = Client->ResWin;
+    ASSERT_NE(nullptr, win);
+    wxWeakRef<wxWindow> popup = SummaryPopupWindow(*win);
+    ASSERT_TRUE(popup);
+    Frame.reset();
+    ASSERT_TRUE(popup) << "the toolkit frees its windows at idle time";
+    EXPECT_EQ(nullptr, win->Owner);
+    EXPECT_TRUE(RunUntil([&] { return !popup; }));
+}
+
+TEST_F(MainDialog, SummaryKeepsThePlaceOfTheSettingsUnlessItWouldBeOutOfSight) {
+    const auto placeOfSummary = [&](const char* settings) {
+        Frame.reset();
+        std::ofstream("VOBRIK.INI") << settings;
+        Start();
+        wxWindow* popup = Client->ResWin != nullptr ? SummaryPopupWindow(*Client->ResWin) : nullptr;
+        return popup != nullptr ? popup->GetRect() : wxRect();
+    };
+    // The screen of the test server is 1024 x 768.
+    EXPECT_EQ(wxRect(300, 50, 250, 115), placeOfSummary("POSX=300\nPOSY=50\nPOSW=250\n"));
+    EXPECT_EQ(wxRect(-200, 700, 400, 115), placeOfSummary("POSX=-200\nPOSY=700\n"));
+    EXPECT_EQ(wxRect(100, 100, 400, 115), placeOfSummary("POSX=5000\nPOSY=50\n"));
+    EXPECT_EQ(wxRect(100, 100, 400, 115), placeOfSummary("POSX=-397\nPOSY=50\n"));
+    EXPECT_EQ(wxRect(300, 50, 400, 115), placeOfSummary("POSX=300\nPOSY=50\nPOSW=6\n"));
 }
 
 } // namespace

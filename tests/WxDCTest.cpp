@@ -1,61 +1,23 @@
-// The drawing surface over wxWidgets, drawn into an off-screen bitmap. The
-// text conversion needs no display; the drawing tests need an X server and
-// are run under xvfb-run.
+// The drawing surface over wxWidgets, drawn into an off-screen bitmap on the
+// private X server of the GUI tests.
 
 #include "platform/WxDC.h"
-#include "platform/WxText.h"
-
-#include "Fakes.h"
-#include "summary/ResWin.h"
 
 #include <gtest/gtest.h>
 
-#include <wx/app.h>
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
-#include <wx/init.h>
-
-#include <cstdlib>
-#include <cstring>
 
 namespace vobrik {
 namespace {
 
-using namespace vobrik::test;
-
-bool HaveDisplay = false;
-
-TEST(WxText, Cp1252BytesBecomeTheirCharacters) {
-    EXPECT_EQ(wxUniChar(0x20AC), FromCp1252(0x80));
-    EXPECT_EQ(wxUniChar(0x0153), FromCp1252(0x9C));
-    EXPECT_EQ(wxUniChar(0x2019), FromCp1252(0x92));
-    EXPECT_EQ(wxUniChar(0x00E9), FromCp1252(0xE9));
-    EXPECT_EQ(wxUniChar(0x00FF), FromCp1252(0xFF));
-    EXPECT_EQ(wxUniChar('A'), FromCp1252('A'));
-    EXPECT_EQ(wxString::FromUTF8("F\xC3\xAAtes \xE2\x82\xAC"), FromCp1252("F\xEAtes \x80"));
-}
-
-TEST(WxText, UndefinedBytesShowAsQuestionMarksAndKeepTheRest) {
-    for (int byte : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
-        EXPECT_EQ(wxUniChar('?'), FromCp1252(static_cast<unsigned char>(byte))) << byte;
-    EXPECT_EQ(wxString::FromUTF8("a?\xC3\xA9"), FromCp1252("a\x81\xE9"));
-}
-
-class WxDC : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!HaveDisplay)
-            GTEST_SKIP() << "no X display";
-    }
-};
-
-TEST_F(WxDC, ArialOrItsMetricTwinIsUsed) {
+TEST(WxDC, ArialOrItsMetricTwinIsUsed) {
     const wxString face = TWxDC::ResolveFace("Arial");
     EXPECT_TRUE(face == "Arial" || face == "Liberation Sans") << face;
 }
 
-TEST_F(WxDC, FontCellIsAsHighAsAskedAndWidthsAreMeasuredInIt) {
+TEST(WxDC, FontCellIsAsHighAsAskedAndWidthsAreMeasuredInIt) {
     wxBitmap bitmap(200, 100, 24);
     wxMemoryDC memory(bitmap);
     TWxDC dc(memory);
@@ -86,7 +48,7 @@ int Count(const wxImage& image, const wxColour& colour) {
     return count;
 }
 
-TEST_F(WxDC, TextCellsAreFilledWithTheBackgroundColour) {
+TEST(WxDC, TextCellsAreFilledWithTheBackgroundColour) {
     wxBitmap bitmap(200, 40, 24);
     {
         wxMemoryDC memory(bitmap);
@@ -105,7 +67,7 @@ TEST_F(WxDC, TextCellsAreFilledWithTheBackgroundColour) {
     EXPECT_EQ(wxColour(255, 255, 255), At(image, 100, 30)) << "outside the cell";
 }
 
-TEST_F(WxDC, RestoreObjectsPutsBackWhatTheContextHeld) {
+TEST(WxDC, RestoreObjectsPutsBackWhatTheContextHeld) {
     wxBitmap bitmap(50, 50, 24);
     wxMemoryDC memory(bitmap);
     const wxPen pen(wxColour(1, 2, 3), 3);
@@ -127,66 +89,5 @@ TEST_F(WxDC, RestoreObjectsPutsBackWhatTheContextHeld) {
     EXPECT_EQ(wxBRUSHSTYLE_TRANSPARENT, memory.GetBackgroundMode());
 }
 
-// A whole summary painted with no reminders and a one-line name text a day:
-// the panel line is drawn along y = 60 with a 4-pixel pen, and the grey panel
-// starts at 62.
-TEST_F(WxDC, SummaryPaintFillsThePanelsAndDrawsTheirLines) {
-    ScopedTz zone("Europe/Paris");
-    FakeSummaryOwner owner;
-    FakeResWinShell shell;
-    shell.FrameHeight = 0;
-    shell.FrameWidth = 0;
-    TResWin win(&owner);
-    win.Attr = {0, 0, 300, 200};
-    win.NameDays = [](IMessages&, int32_t, char* out, size_t) { std::strcpy(out, "Zo\xE9"); };
-    win.SetupWindow(shell);
-    shell.OuterHeight = 200;
-
-    wxBitmap bitmap(300, 200, 24);
-    {
-        wxMemoryDC memory(bitmap);
-        memory.SetBackground(*wxWHITE_BRUSH);
-        memory.Clear();
-        TWxDC dc(memory);
-        win.Paint(dc, Local(2026, 5, 1, 8, 0));
-    }
-    const wxImage image = bitmap.ConvertToImage();
-    const wxColour cyan(0, 255, 255), panelLine(0, 192, 192), grey(224, 224, 224);
-    EXPECT_EQ(cyan, At(image, 290, 1));
-    EXPECT_EQ(cyan, At(image, 290, 56));
-    for (int y = 58; y <= 61; ++y)
-        EXPECT_EQ(panelLine, At(image, 150, y)) << y;
-    EXPECT_EQ(grey, At(image, 290, 63));
-    EXPECT_EQ(grey, At(image, 290, 199));
-    EXPECT_EQ(wxColour(0, 0, 200), At(image, 290, 50)) << "thin blue rule";
-    EXPECT_EQ(wxColour(128, 128, 128), At(image, 290, 115)) << "thin grey rule";
-    // Text cells are opaque in their panel's colour, the glyphs in the text colour.
-    bool dateInk = false;
-    for (int x = 5; x < 150 && !dateInk; ++x)
-        for (int y = 3; y < 23 && !dateInk; ++y)
-            dateInk = At(image, x, y) == wxColour(0, 0, 192);
-    EXPECT_TRUE(dateInk);
-}
-
 } // namespace
 } // namespace vobrik
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    // The toolkit's GUI side starts only with a display; the text tests run
-    // either way.
-    bool started = false;
-    if (std::getenv("DISPLAY") != nullptr) {
-        wxApp::SetInstance(new wxApp());
-        started = wxEntryStart(argc, argv);
-    }
-    if (!started)
-        wxInitialize();
-    vobrik::HaveDisplay = started;
-    const int result = RUN_ALL_TESTS();
-    if (started)
-        wxEntryCleanup();
-    else
-        wxUninitialize();
-    return result;
-}

@@ -24,13 +24,13 @@ class TimedOut(AssertionError):
     pass
 
 
-def faketime(spec):
+def faketime(clock):
     """The environment that runs the program on a faked clock (libfaketime):
     "@2026-05-05 09:00:00" starts it at that date, "+0 x20" makes it run
     twenty times as fast, timers and timeouts included."""
     library = next(iter(glob.glob("/usr/lib/*/faketime/libfaketime.so.1")), None)
     assert library, "libfaketime is not installed (scripts/deps)"
-    return {"LD_PRELOAD": library, "FAKETIME": spec}
+    return {"LD_PRELOAD": library, "FAKETIME": clock}
 
 
 def wait_for(condition, what, timeout=DEADLINE):
@@ -171,6 +171,10 @@ class Session:
             subprocess.run(["import", "-display", self.display, "-window", "root",
                             os.path.join(self.screenshots, "failure.png")],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
+        if self.x is not None:
+            tree = subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
+                                  capture_output=True, text=True, timeout=20).stdout
+            print(f"--- windows\n{tree.strip()}")
         for path in self.logs:
             with open(path, "rb") as f:
                 text = f.read().decode("utf-8", "replace").strip()
@@ -242,6 +246,13 @@ class Session:
         _, _, w, h = self.x.geometry(window)
         self.xdotool("mousemove", "--window", str(window), str(round(x * w / width)),
                      str(round(y * h / height)), "click", "1")
+
+    def screenshot(self, path, window=None):
+        """Saves the screen, or one window as the screen shows it, as PNG."""
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        target = "root" if window is None else str(window)
+        subprocess.run(["import", "-display", self.display, "-window", target, path],
+                       check=True, timeout=DEADLINE, stdout=subprocess.DEVNULL)
 
     def wait_active(self, window):
         wait_for(lambda: self.x.active_window() == window, "the window to have the focus")

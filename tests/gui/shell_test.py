@@ -6,12 +6,13 @@ import fcntl
 import os
 import signal
 import struct
+import subprocess
 import sys
 import time
 import traceback
 import wave
 
-from harness import Session, faketime, wait_for
+from harness import DEADLINE, Session, faketime, wait_for
 
 RECORD = 213
 DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
@@ -22,6 +23,15 @@ QUIT_BUTTON = (282, 123)
 CLOSE_BUTTON = (282, 105)
 HIDE_BOX = (340, 39)
 SUMMARY_BOX = (340, 51)
+SUMMARY_BUTTON = (363, 10)
+
+SUMMARY_TITLE = "R\u00e9sum\u00e9 du jour"
+SUMMARY_BORDER = 3  # pixels of the summary's own frame on each side
+
+# Where the documentation's pictures go, build/doc beside the program, and
+# where a test leaves its screenshots.
+DOC_DIR = None
+SCREENSHOTS = None
 
 
 def alarm(when, message, kind=1, every_days=0, ident=0):
@@ -52,6 +62,49 @@ def shown_frame(session, process):
     frame = session.frame(process)
     wait_for(lambda: session.x.viewable(frame), "the frame to show")
     return frame
+
+
+def summaries(session, process):
+    return session.windows_named(SUMMARY_TITLE, process)
+
+
+def shown_summary(session, process):
+    popup = wait_for(lambda: next(iter(summaries(session, process)), None), "the day summary")
+    wait_for(lambda: session.x.viewable(popup), "the day summary to show")
+    return popup
+
+
+def press_and_release(session, window, press, release):
+    """A left press and release at two points of the window, in pixels."""
+    session.xdotool("mousemove", "--window", str(window), str(press[0]), str(press[1]),
+                    "mousedown", "1",
+                    "mousemove", "--window", str(window), str(release[0]), str(release[1]),
+                    "mouseup", "1")
+
+
+def local(year, month, day, hour, minute):
+    return int(time.mktime((year, month, day, hour, minute, 0, 0, 0, -1)))
+
+
+def rgb(path):
+    """(width, height, pixel function) of a picture file."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
+                          capture_output=True, timeout=DEADLINE).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
+                          capture_output=True, timeout=DEADLINE).stdout
+    return width, height, lambda x, y: tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
+
+
+def runs(colours):
+    """Runs of equal colours, as (colour, length)."""
+    found = []
+    for colour in colours:
+        if found and found[-1][0] == colour:
+            found[-1][1] += 1
+        else:
+            found.append([colour, 1])
+    return [tuple(run) for run in found]
 
 
 # -- start-up --------------------------------------------------------------
@@ -347,6 +400,117 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     assert process.poll() is None
 
 
+# -- the day summary ---------------------------------------------------------
+
+def test_summary_opens_at_start_before_the_first_check_pass(s):
+    now = int(time.time())
+    reminders = alarm(now - 3600, "en retard") + alarm(now + 86400, "demain")
+    s.write("ALARMS.VBK", reminders)
+    process = s.start("HIDE")
+    popup = shown_summary(s, process)
+    started_hidden(s, process)
+    # The first tick came a millisecond after set-up, long before this.
+    assert s.read("ALARMS.VBK") == reminders, "a check pass ran with the summary open"
+    x, y, width, height = s.x.geometry(popup)
+    assert (x, y, width) == (100, 100, 400), (x, y, width)
+    assert height >= 155, "set up for one line today and one tomorrow"
+
+
+def test_summary_button_opens_one_summary_at_a_time(s):
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    process = s.start()
+    frame = started_visible(s, process)
+    s.sync_with(process)
+    assert not summaries(s, process)
+    s.click_dialog_units(frame, *SUMMARY_BUTTON)
+    popup = shown_summary(s, process)
+    s.click_dialog_units(frame, *SUMMARY_BUTTON)
+    s.sync_with(process)
+    assert summaries(s, process) == [popup], "a second summary opened"
+
+    press_and_release(s, popup, (30, 40), (30, 40))
+    wait_for(lambda: not summaries(s, process), "a click to close the summary")
+    s.click_dialog_units(frame, *SUMMARY_BUTTON)
+    shown_summary(s, process)
+
+
+def test_click_closes_the_summary_and_the_next_tick_rings(s):
+    reminders = alarm(int(time.time()) - 3600, "en retard")
+    s.write("ALARMS.VBK", reminders)
+    # Twenty times as fast, the 30-second tick comes every second and a half.
+    process = s.start(**faketime("+0 x20"))
+    popup = shown_summary(s, process)
+    s.sync_with(process)
+    assert s.read("ALARMS.VBK") == reminders, "a check pass ran with the summary open"
+
+    press_and_release(s, popup, (50, 60), (51, 60))
+    s.sync_with(process)
+    assert s.x.viewable(popup), "a release one pixel away closed the summary"
+
+    # The next tick rings the reminder; "Valider" answers, and the check pass
+    # saves the table without it.
+    press_and_release(s, popup, (50, 60), (50, 60))
+    wait_for(lambda: not summaries(s, process), "a click to close the summary")
+    s.answer_ring(process, "Escape")
+    wait_for(lambda: s.read("ALARMS.VBK") == b"", "the check pass to save the table")
+
+
+def test_summary_screenshot_shows_both_panels(s):
+    """The real program's summary on the screen, pixel by pixel down one
+    column: the cyan today panel with its blue rule, the 4-pixel panel line,
+    and the grey tomorrow panel with its grey rule. The pictures of the
+    README are taken on the way."""
+    os.environ["TZ"] = "Europe/Paris"
+    time.tzset()
+    # Tuesday 5 May 2026 (Judith), then Wednesday 6 May (Prudence): one
+    # name-day line each.
+    s.write("ALARMS.VBK",
+            alarm(local(2026, 5, 5, 8, 0), "Appeler le plombier")
+            + alarm(local(2026, 5, 5, 12, 30), "D\u00e9jeuner avec Claire")
+            + alarm(local(2026, 5, 5, 18, 0), "R\u00e9union de l'association")
+            + alarm(local(2026, 5, 6, 9, 15), "Rendez-vous chez le dentiste")
+            + alarm(local(2026, 5, 20, 0, 0), "Anniversaire de L\u00e9a", 3)
+            + alarm(local(2026, 6, 1, 10, 0), "Payer le loyer", 2))
+    process = s.start(**faketime("@2026-05-05 09:00:00"))
+    frame = started_visible(s, process)
+    popup = shown_summary(s, process)
+
+    # Set up 115 + 15 x 4 + 10 = 185 high, the client area is 6 short of the
+    # 80 + 20 x 2 + 15 x 4 = 180 the contents need: it grows once, to 186.
+    wait_for(lambda: s.x.geometry(popup)[3] == 186, "the summary to grow to its contents")
+    x, y, width, height = s.x.geometry(popup)
+    assert (x, y, width) == (100, 100, 400)
+    client_height = height - 2 * SUMMARY_BORDER
+    column = x + width - SUMMARY_BORDER - 3
+
+    cyan, blue, panel_line = (0, 255, 255), (0, 0, 200), (0, 192, 192)
+    grey, grey_rule = (224, 224, 224), (128, 128, 128)
+    # Today's reminders take Y = 35 + 20 + 15 x 3 = 100: the panel line along
+    # 105, four pixels wide, the grey panel from 107, its rule at 160.
+    expected = [(cyan, 50), (blue, 1), (cyan, 52), (panel_line, 4), (grey, 53), (grey_rule, 1),
+                (grey, client_height - 161)]
+    shot = os.path.join(SCREENSHOTS, "screen.png")
+
+    def column_runs():
+        s.screenshot(shot)
+        _, _, pixel = rgb(shot)
+        top = y + SUMMARY_BORDER
+        return runs(pixel(column, top + row) for row in range(client_height))
+
+    wait_for(lambda: column_runs() == expected, "the summary to be painted")
+    _, _, pixel = rgb(shot)
+    assert pixel(x, y) not in (cyan, grey), "no border around the summary"
+    assert pixel(x + width - 1, y + height - 1) not in (cyan, grey), "no border around the summary"
+
+    if DOC_DIR:
+        s.screenshot(os.path.join(DOC_DIR, "day-summary.png"), popup)
+    press_and_release(s, popup, (200, 150), (200, 150))
+    wait_for(lambda: not summaries(s, process), "a click to close the summary")
+    s.sync_with(process)
+    if DOC_DIR:
+        s.screenshot(os.path.join(DOC_DIR, "main-dialog.png"), frame)
+
+
 # -- no notification area ------------------------------------------------------
 
 def test_without_a_tray_hiding_minimises(s):
@@ -396,6 +560,12 @@ TESTS = {
     "DueReminderRingsAndIsAnswered": (
         test_a_due_reminder_rings_and_is_answered_from_the_keyboard, True, True),
     "WithoutTrayHidingMinimises": (test_without_a_tray_hiding_minimises, False, True),
+    "SummaryOpensAtStartBeforeTheCheckPass": (
+        test_summary_opens_at_start_before_the_first_check_pass, True, True),
+    "SummaryButtonOpensOneAtATime": (test_summary_button_opens_one_summary_at_a_time, True, True),
+    "SummaryClickClosesThenTheNextTickRings": (
+        test_click_closes_the_summary_and_the_next_tick_rings, True, True),
+    "SummaryScreenshotShowsBothPanels": (test_summary_screenshot_shows_both_panels, True, True),
 }
 
 
@@ -403,12 +573,14 @@ def main():
     if len(sys.argv) == 2 and sys.argv[1] == "--list":
         print("\n".join(TESTS))
         return 0
+    global DOC_DIR, SCREENSHOTS
     program, screenshots, name = sys.argv[1:4]
     program = os.path.abspath(program)
+    DOC_DIR = os.path.join(os.path.dirname(program), "doc")
+    SCREENSHOTS = os.path.join(os.path.abspath(screenshots), name)
     function, tray, wm = TESTS[name]
     try:
-        with Session(program, tray=tray, wm=wm,
-                     screenshots=os.path.join(screenshots, name)) as session:
+        with Session(program, tray=tray, wm=wm, screenshots=SCREENSHOTS) as session:
             function(session)
     except Exception:  # a failed check or a broken session alike
         traceback.print_exc()
