@@ -269,7 +269,8 @@ TEST_P(FileFaults, ReadOnlyPlaceKeepsTheOldFile) {
         SCOPED_TRACE("read-only directory");
         ASSERT_EQ(0, ::chmod(Dir.Path("ro").c_str(), 0555));
         ScopedFilePermissions asAUser;
-        ASSERT_TRUE(asAUser.Enforced()) << "root's right to ignore permissions cannot be dropped";
+        if (!asAUser.Enforced())
+            GTEST_SKIP() << "root's right to ignore file permissions cannot be dropped here";
         kept->ExpectRefused(old);
     }
     ASSERT_EQ(0, ::chmod(Dir.Path("ro").c_str(), 0755));
@@ -353,7 +354,8 @@ TEST_P(FileFaults, WhateverStandsUnderTheTemporaryNameIsReplaced) {
 // unreadable, unread, and left as it is.
 TEST_P(FileFaults, OddOrUnreadableFileIsRefusedUnreadAndKept) {
     ScopedFilePermissions asAUser;
-    ASSERT_TRUE(asAUser.Enforced()) << "root's right to ignore permissions cannot be dropped";
+    if (!asAUser.Enforced())
+        GTEST_SKIP() << "root's right to ignore file permissions cannot be dropped here";
     const struct {
         const char* Name;
         std::function<void(const std::string&)> Make;
