@@ -24,37 +24,33 @@ namespace {
 using namespace vobrik;
 using namespace vobrik::test;
 
-enum TUnit { KeepUnit, Days, Hours, Minutes, NoUnit, AllUnits };
-
-struct TAnswer {
-    int Result;
-    const char* Delay; // up to 4 bytes, not necessarily terminated; null keeps "1"
-    TUnit Unit;
-    bool ForAll;
-};
+using Answer = ScriptedRinger::Answer;
+constexpr int Days = ScriptedRinger::Days, Hours = ScriptedRinger::Hours,
+              Minutes = ScriptedRinger::Minutes, NoUnit = ScriptedRinger::NoUnit,
+              AllUnits = Days | Hours | Minutes;
 
 // Every kind of answer a user or a broken dialog can give.
-const TAnswer Answers[] = {
-    {RingRemindTomorrow, nullptr, KeepUnit, false},
-    {RingAcknowledge, nullptr, KeepUnit, false},
-    {RingRemindIn, "1", Hours, false},
-    {RingRemindIn, "90", Minutes, false},
-    {RingRemindIn, "999", Days, false},
-    {RingRemindIn, "-99", Days, false},
-    {RingAcknowledge, nullptr, KeepUnit, false},
-    {RingRemindIn, "-5", Minutes, false},
-    {RingRemindIn, "", Minutes, false},
-    {RingRemindIn, "abc", Hours, false},
-    {RingRemindIn, "9999", Minutes, false}, // fills the field, no terminator
-    {RingRemindIn, " +7", Days, false},
-    {RingAcknowledge, nullptr, KeepUnit, false},
-    {RingRemindIn, "1", NoUnit, false},
-    {RingRemindIn, "2", AllUnits, false},
-    {0, nullptr, KeepUnit, false},
-    {-1, nullptr, KeepUnit, false},
-    {102, "5", Days, false},
-    {RingRemindTomorrow, nullptr, KeepUnit, true},
-    {RingAcknowledge, nullptr, KeepUnit, true},
+const Answer Answers[] = {
+    {RingRemindTomorrow},
+    {RingAcknowledge},
+    {RingRemindIn, "1", Hours},
+    {RingRemindIn, "90", Minutes},
+    {RingRemindIn, "999", Days},
+    {RingRemindIn, "-99", Days},
+    {RingAcknowledge},
+    {RingRemindIn, "-5", Minutes},
+    {RingRemindIn, "", Minutes},
+    {RingRemindIn, "abc", Hours},
+    {RingRemindIn, "9999", Minutes}, // fills the field, no terminator
+    {RingRemindIn, " +7", Days},
+    {RingAcknowledge},
+    {RingRemindIn, "1", NoUnit},
+    {RingRemindIn, "2", AllUnits},
+    {0},
+    {-1},
+    {102, "5", Days},
+    {RingRemindTomorrow, nullptr, 0, true},
+    {RingAcknowledge, nullptr, 0, true},
     {RingRemindIn, "7", Days, true},
     {RingRemindIn, "-1", Minutes, true},
     {RingRemindIn, "\xff\x80", NoUnit, true},
@@ -73,29 +69,7 @@ class CyclingRinger : public IRinger {
     int RingAlarm(TAlarmCheckXfer& xfer) override {
         VOBRIK_FUZZ_CHECK(std::memchr(xfer.Message, '\0', sizeof xfer.Message) != nullptr);
         const size_t pick = (static_cast<unsigned char>(xfer.Message[0]) + Rings) % AnswerCount;
-        const TAnswer& answer = ++Rings > PatientRings ? Answers[1] : Answers[pick];
-        if (answer.Delay != nullptr)
-            std::memcpy(xfer.Delay, answer.Delay,
-                        std::min(sizeof xfer.Delay, std::strlen(answer.Delay) + 1));
-        switch (answer.Unit) {
-        case KeepUnit:
-            break;
-        case Days:
-        case Hours:
-        case Minutes:
-            xfer.DelayDays = answer.Unit == Days;
-            xfer.DelayHours = answer.Unit == Hours;
-            xfer.DelayMinutes = answer.Unit == Minutes;
-            break;
-        case NoUnit:
-            xfer.DelayDays = xfer.DelayHours = xfer.DelayMinutes = 0;
-            break;
-        case AllUnits:
-            xfer.DelayDays = xfer.DelayHours = xfer.DelayMinutes = 1;
-            break;
-        }
-        xfer.ForAll = answer.ForAll;
-        return answer.Result;
+        return (++Rings > PatientRings ? Answers[1] : Answers[pick]).Give(xfer);
     }
 };
 
@@ -105,30 +79,21 @@ TRecord Record(const TAlarm& alarm) {
     return {alarm.When, std::string(alarm.Message), alarm.Type, alarm.EveryDays};
 }
 
-// Recurring records only ever change their due time.
-std::vector<TRecord> Recurring(const TAlarmTable& table) {
-    std::vector<TRecord> records;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        if (table.Alarms[i]->Type != atOnce)
-            records.push_back(
-                {0, table.Alarms[i]->Message, table.Alarms[i]->Type, table.Alarms[i]->EveryDays});
-    std::sort(records.begin(), records.end());
-    return records;
-}
+enum TWhich { Every, RecurringOnes, NotYetDue };
 
-std::vector<TRecord> NotYetDue(const TAlarmTable& table, int32_t now) {
+// The records the table holds, sorted; recurring ones without their due time,
+// which is all a pass may change of them.
+std::vector<TRecord> Records(const TAlarmTable& table, TWhich which, int32_t now = 0) {
     std::vector<TRecord> records;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        if (!(now > table.Alarms[i]->When))
-            records.push_back(Record(*table.Alarms[i]));
-    std::sort(records.begin(), records.end());
-    return records;
-}
-
-std::vector<TRecord> All(const TAlarmTable& table) {
-    std::vector<TRecord> records;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        records.push_back(Record(*table.Alarms[i]));
+    for (int i = 0; i < table.AlarmCount; ++i) {
+        const TAlarm& alarm = *table.Alarms[i];
+        if ((which == RecurringOnes && alarm.Type == atOnce) ||
+            (which == NotYetDue && now > alarm.When))
+            continue;
+        records.push_back(Record(alarm));
+        if (which == RecurringOnes)
+            std::get<0>(records.back()) = 0;
+    }
     std::sort(records.begin(), records.end());
     return records;
 }
@@ -179,16 +144,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TSummaryLists summary = BuildSummaryLines(table, clock.Time);
     VOBRIK_FUZZ_CHECK(CountLines(summary.Today.get()) + CountLines(summary.Tomorrow.get()) <=
                       table.AlarmCount);
-    const auto recurring = Recurring(table);
-    const auto notYetDue = NotYetDue(table, clock.Time);
+    const auto recurring = Records(table, RecurringOnes);
+    const auto notYetDue = Records(table, NotYetDue, clock.Time);
 
     TAlarmChecker checker(table, timer, sound, ringer);
     checker.OnCheckTimer(false);
     checker.OnCheckTimer(false);
 
     CheckTable(table);
-    VOBRIK_FUZZ_CHECK(Recurring(table) == recurring);
-    const auto after = All(table);
+    VOBRIK_FUZZ_CHECK(Records(table, RecurringOnes) == recurring);
+    const auto after = Records(table, Every);
     for (const auto& record : notYetDue)
         VOBRIK_FUZZ_CHECK(std::binary_search(after.begin(), after.end(), record));
     // A pass that ran saved the table; a tick with nothing due left the file
@@ -200,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!untouched)
         VOBRIK_FUZZ_CHECK(saved.size() == (table.AlarmCount + overflow) * AlarmRecordSize);
     table.DeleteSelectedAlarm();
-    VOBRIK_FUZZ_CHECK(All(table) == after);
+    VOBRIK_FUZZ_CHECK(Records(table, Every) == after);
 
     // The file holds the table, then every whole record beyond the first
     // hundred exactly as it was read.
@@ -230,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeMessages reloadedMessages;
     TAlarmTable reloaded(reloadedList, reloadedMessages, clock, files, path);
     VOBRIK_FUZZ_CHECK(reloaded.LoadAlarms() == TLoadResult::Loaded);
-    VOBRIK_FUZZ_CHECK(All(reloaded) == stored);
+    VOBRIK_FUZZ_CHECK(Records(reloaded, Every) == stored);
     for (const auto& shown : messages.Log)
         VOBRIK_FUZZ_CHECK(shown.Text != "File Write Error");
     return 0;

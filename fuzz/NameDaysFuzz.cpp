@@ -33,28 +33,14 @@ const TLookup Lookups[] = {
     {1893495600, 1},   {1784023200, 0},  {1784023200, 500},
 };
 
-class NoOwner : public IResWinOwner {
-  public:
-    void ClearResWin() override {}
-};
-
-class FixedShell : public IResWinShell {
-  public:
-    TRect Client;
-    int MessageBox(const char*, const char*, unsigned) override { return IDOK; }
-    TRect GetClientRect() override { return Client; }
-    void SetWindowPos(int32_t, int32_t, int32_t, int32_t) override {}
-    void Invalidate() override {}
-    void DestroyWindow() override {}
-};
-
 const int32_t ClientWidths[] = {398, 120, 11, 1, 0, -40};
 
 void PaintSummary(const std::string& path, int32_t width) {
-    NoOwner owner;
-    FixedShell shell;
-    shell.Client = {0, 0, width, 200};
+    vobrik::test::FakeSummaryOwner owner;
+    vobrik::test::FakeResWinShell shell;
+    shell.FrameWidth = shell.FrameHeight = 0;
     TResWin win(&owner);
+    win.Attr.W = width;
     win.NameDays = [&path](IMessages& box, int32_t when, char* out, size_t capacity) {
         LookupNameDaysIn(box, when, out, capacity, path.c_str());
     };

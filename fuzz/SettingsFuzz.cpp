@@ -23,24 +23,6 @@ auto Values(const TSettings& s) {
     return std::make_tuple(s.StartHidden, s.ShowSummary, s.PosX, s.PosY, s.PosH, s.PosW);
 }
 
-class NoOwner : public IResWinOwner {
-  public:
-    void ClearResWin() override {}
-};
-
-// A window that is as large as it was last asked to be.
-class SizedShell : public IResWinShell {
-  public:
-    TRect Client;
-    int MessageBox(const char*, const char*, unsigned) override { return IDOK; }
-    TRect GetClientRect() override { return Client; }
-    void SetWindowPos(int32_t, int32_t, int32_t width, int32_t height) override {
-        Client = {0, 0, width, height};
-    }
-    void Invalidate() override {}
-    void DestroyWindow() override {}
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -75,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOBRIK_FUZZ_CHECK(LoadSettings(reread, messages, files, copy));
     VOBRIK_FUZZ_CHECK(Values(reread) == Values(settings));
 
-    NoOwner owner;
-    SizedShell shell;
+    vobrik::test::FakeSummaryOwner owner;
+    // A window as large as it was last asked to be.
+    vobrik::test::FakeResWinShell shell;
+    shell.FrameWidth = shell.FrameHeight = 0;
     TResWin win(&owner);
     win.Attr = {settings.PosX, settings.PosY, settings.PosW, settings.PosH};
     win.SetupWindow(shell);

@@ -24,6 +24,20 @@ std::vector<std::string> FakeList::Texts() const {
     return texts;
 }
 
+int ScriptedRinger::Answer::Give(TAlarmCheckXfer& xfer) const {
+    if (Delay != nullptr) {
+        std::memset(xfer.Delay, 0, sizeof xfer.Delay);
+        std::memcpy(xfer.Delay, Delay, strnlen(Delay, sizeof xfer.Delay));
+    }
+    if (Unit != 0) {
+        xfer.DelayDays = (Unit & Days) != 0;
+        xfer.DelayHours = (Unit & Hours) != 0;
+        xfer.DelayMinutes = (Unit & Minutes) != 0;
+    }
+    xfer.ForAll = ForAll;
+    return Result;
+}
+
 int ScriptedRinger::RingAlarm(TAlarmCheckXfer& xfer) {
     Shown.push_back(xfer);
     if (OnShow)
@@ -32,17 +46,7 @@ int ScriptedRinger::RingAlarm(TAlarmCheckXfer& xfer) {
         throw std::logic_error("the ring dialog was shown more often than scripted");
     const Answer answer = Script.front();
     Script.pop_front();
-    if (answer.Delay != nullptr) {
-        std::memset(xfer.Delay, 0, sizeof xfer.Delay);
-        std::memcpy(xfer.Delay, answer.Delay, strnlen(answer.Delay, sizeof xfer.Delay - 1));
-    }
-    if (answer.Unit != 0) {
-        xfer.DelayDays = answer.Unit == 1;
-        xfer.DelayHours = answer.Unit == 2;
-        xfer.DelayMinutes = answer.Unit == 3;
-    }
-    xfer.ForAll = answer.ForAll;
-    return answer.Result;
+    return answer.Give(xfer);
 }
 
 bool FaultyFileOps::Fails(TCall call) {
@@ -183,20 +187,20 @@ ScopedFilePermissions::~ScopedFilePermissions() {
         SetPermissionOverrides(true);
 }
 
-ScopedTz::ScopedTz(const char* zone) {
-    const char* old = std::getenv("TZ");
+ScopedEnv::ScopedEnv(const char* name, const char* value) : Name(name) {
+    const char* old = std::getenv(name);
     HadOld = old != nullptr;
     if (HadOld)
         Old = old;
-    setenv("TZ", zone, 1);
+    setenv(name, value, 1);
     tzset();
 }
 
-ScopedTz::~ScopedTz() {
+ScopedEnv::~ScopedEnv() {
     if (HadOld)
-        setenv("TZ", Old.c_str(), 1);
+        setenv(Name.c_str(), Old.c_str(), 1);
     else
-        unsetenv("TZ");
+        unsetenv(Name.c_str());
     tzset();
 }
 

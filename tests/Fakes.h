@@ -31,10 +31,9 @@ class FakeMessages : public IMessages {
         unsigned Type;
     };
     std::vector<Shown> Log;
-    int Answer = IDOK;
     int MessageBox(const char* text, const char* caption, unsigned type) override {
         Log.push_back({text, caption, type});
-        return Answer;
+        return IDOK;
     }
 };
 
@@ -90,11 +89,15 @@ class FakeSound : public ISound {
 // Answers the ring dialog from a script, and remembers what each dialog showed.
 class ScriptedRinger : public IRinger {
   public:
+    // The units an answer ticks, or-ed; 0 keeps the preset.
+    enum : int { Days = 1, Hours = 2, Minutes = 4, NoUnit = 8 };
     struct Answer {
         int Result = RingAcknowledge;
-        const char* Delay = nullptr; // null leaves the field as preset
-        int Unit = 0;                // 0 keeps the preset, 1 days, 2 hours, 3 minutes
+        const char* Delay = nullptr; // up to the field's 4 bytes; null leaves it as preset
+        int Unit = 0;
         bool ForAll = false;
+        // Types the answer into the dialog's buffer and gives the result.
+        int Give(TAlarmCheckXfer& xfer) const;
     };
     std::deque<Answer> Script;
     std::vector<TAlarmCheckXfer> Shown;
@@ -182,17 +185,24 @@ class FakeResWinShell : public IResWinShell {
     }
 };
 
-// Sets TZ for the life of the object and restores the old value.
-class ScopedTz {
+// Sets an environment variable for the life of the object and restores the
+// old value. The runtime rereads TZ, which may be the one changed.
+class ScopedEnv {
   public:
-    explicit ScopedTz(const char* zone);
-    ~ScopedTz();
-    ScopedTz(const ScopedTz&) = delete;
-    ScopedTz& operator=(const ScopedTz&) = delete;
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
+    std::string Name;
     std::string Old;
     bool HadOld;
+};
+
+class ScopedTz : public ScopedEnv {
+  public:
+    explicit ScopedTz(const char* zone) : ScopedEnv("TZ", zone) {}
 };
 
 // A fresh directory under the system's temporary directory, removed with its
