@@ -321,16 +321,16 @@ TEST_P(FileFaults, SymbolicLinkStaysALinkToTheNewImage) {
 
 // A link to anything but a plain file (here a named pipe; in life, a device)
 // is refused: the rename would replace what it names.
-TEST_P(SaveFaults, LinkToSomethingOtherThanAFileIsNeverReplaced) {
+TEST_P(FileFaults, LinkToSomethingOtherThanAFileIsNeverReplaced) {
     ASSERT_EQ(0, ::mkfifo(Dir.Path("pipe").c_str(), 0600));
-    fs::create_symlink("pipe", Dir.Path(GetParam().FileName));
+    fs::create_symlink("pipe", Dir.Path(GetParam()));
     auto saved = Make();
-    saved->Change(0);
+    saved->Set(0);
     const size_t shown = saved->Messages.Log.size();
     EXPECT_FALSE(saved->Save());
     EXPECT_EQ(shown + 1, saved->Messages.Log.size());
     EXPECT_TRUE(fs::is_fifo(Dir.Path("pipe")));
-    EXPECT_TRUE(fs::is_symlink(Dir.Path(GetParam().FileName)));
+    EXPECT_TRUE(fs::is_symlink(Dir.Path(GetParam())));
 }
 
 // Whatever stands under the temporary name is removed, never written through
