@@ -83,29 +83,28 @@ class ResWin : public ::testing::Test {
     }
 };
 
-// --- Set-up height ---
-
-TEST_F(ResWin, SetupHeightWithoutRemindersIs115) {
-    Win->SetupWindow(Shell);
-    EXPECT_EQ(Strings{"SetWindowPos 100 120 400 115"}, Shell.Calls);
-}
-
-TEST_F(ResWin, SetupHeightWithTwoTodayLinesIs145) {
-    Win->TodayLines = MakeLines({"<alarme> - a", "10:00 - b"});
-    Win->SetupWindow(Shell);
-    EXPECT_EQ(Strings{"SetWindowPos 100 120 400 145"}, Shell.Calls);
-}
-
-TEST_F(ResWin, SetupHeightWithTwoTodayAndOneTomorrowLineIs170) {
-    Win->TodayLines = MakeLines({"<alarme> - a", "10:00 - b"});
-    Win->TomorrowLines = MakeLines({"08:00 - c"});
-    Win->SetupWindow(Shell);
-    EXPECT_EQ(Strings{"SetWindowPos 100 120 400 170"}, Shell.Calls);
-}
-
-TEST_F(ResWin, SetupHeightWithOnlyTomorrowLinesAddsTheGap) {
-    Win->TomorrowLines = MakeLines({"08:00 - c", "09:00 - d", "10:00 - e"});
-    EXPECT_EQ(115 + 45 + 10, Win->SetupHeight());
+// 55 + 15 a reminder line + 60, and 10 more before tomorrow's lines; lines
+// without text take no room.
+TEST_F(ResWin, SetupHeightGrowsWithTheReminderLines) {
+    struct Case {
+        std::initializer_list<const char*> Today, Tomorrow;
+        int32_t Height;
+    };
+    const Case cases[] = {
+        {{}, {}, 115},
+        {{"<alarme> - a", "10:00 - b"}, {}, 145},
+        {{"<alarme> - a", "10:00 - b"}, {"08:00 - c"}, 170},
+        {{}, {"08:00 - c", "09:00 - d", "10:00 - e"}, 170},
+        {{"08:00 - a", "", "09:00 - b"}, {}, 145},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Height);
+        Shell.Calls.clear();
+        Win->TodayLines = MakeLines(c.Today);
+        Win->TomorrowLines = MakeLines(c.Tomorrow);
+        Win->SetupWindow(Shell);
+        EXPECT_EQ(Strings{"SetWindowPos 100 120 400 " + std::to_string(c.Height)}, Shell.Calls);
+    }
 }
 
 // --- Paint ---
@@ -188,15 +187,6 @@ TEST_F(ResWin, LayoutWithTwoAndOneNameDayLinesAndNoReminders) {
     EXPECT_EQ(82, DC.Fills[1].Rect.Top);
 }
 
-TEST_F(ResWin, FileWithoutTheDayShowsTheNotFoundText) {
-    Names("03/05;Philippe\n");
-    SetUp(nullptr, nullptr);
-    Paint(Local(2026, 5, 1, 8, 0));
-    EXPECT_EQ(
-        (Strings{"Vendredi 1 mai 2026", NameDaysNotFound, "Samedi 2 mai 2026", NameDaysNotFound}),
-        DC.TextStrings());
-}
-
 // The lookup's error leaves an empty text: no name-day line, the separator
 // right at 30.
 TEST_F(ResWin, LookupErrorIsShownOverTheWindowAndDrawsNoNames) {
@@ -226,31 +216,33 @@ TEST_F(ResWin, DatesAndNamesFollowTheClockWhileRemindersStayAsBuilt) {
               DC.TextStrings());
 }
 
-// The next day is taken on its own clock: late on the eve of the spring change
-// it is still the following date, not the one after.
-TEST_F(ResWin, TomorrowIsTheNextDateLateOnTheEveOfSpringChange) {
-    Names("");
+// The next day is taken on its own clock: late on the eve of a daylight-saving
+// change it is still the following date, not the one after.
+TEST_F(ResWin, TomorrowIsTheNextDateLateOnTheEveOfAChange) {
+    Names("03/05;Philippe\n");
     SetUp(nullptr, nullptr);
-    Paint(Local(2026, 3, 28, 23, 30));
-    ASSERT_GE(DC.Texts.size(), 3u);
-    EXPECT_EQ("Samedi 28 mars 2026", DC.Texts[0].Text);
-    EXPECT_EQ("Dimanche 29 mars 2026", DC.Texts[2].Text);
+    struct Case {
+        const char* Zone;
+        int Month, Day;
+        const char* Today;
+        const char* Tomorrow;
+    };
+    const Case cases[] = {
+        {"Europe/Paris", 3, 28, "Samedi 28 mars 2026", "Dimanche 29 mars 2026"},
+        {"America/Santiago", 9, 5, "Samedi 5 septembre 2026", "Dimanche 6 septembre 2026"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Zone);
+        ScopedTz zone(c.Zone);
+        Paint(Local(2026, c.Month, c.Day, 23, 30));
+        EXPECT_EQ((Strings{c.Today, NameDaysNotFound, c.Tomorrow, NameDaysNotFound}),
+                  DC.TextStrings());
+    }
 }
 
-TEST_F(ResWin, TomorrowIsTheNextDateBeforeAMidnightChangeInSantiago) {
-    ScopedTz chile("America/Santiago");
-    Names("");
-    SetUp(nullptr, nullptr);
-    Paint(Local(2026, 9, 5, 23, 30));
-    ASSERT_GE(DC.Texts.size(), 3u);
-    EXPECT_EQ("Samedi 5 septembre 2026", DC.Texts[0].Text);
-    EXPECT_EQ("Dimanche 6 septembre 2026", DC.Texts[2].Text);
-}
-
-TEST_F(ResWin, LinesWithoutTextAreSkipped) {
-    Names("");
+TEST_F(ResWin, LinesWithoutTextAreSkippedAndMissingNamesSaySo) {
+    Names("03/05;Philippe\n");
     SetUp(MakeLines({"08:00 - a", "", "09:00 - b"}), nullptr);
-    EXPECT_EQ(145, Win->SetupHeight());
     Paint(Local(2026, 5, 1, 7, 0));
     EXPECT_EQ((Strings{"Vendredi 1 mai 2026", NameDaysNotFound, "08:00 - a", "09:00 - b",
                        "Samedi 2 mai 2026", NameDaysNotFound}),
@@ -294,49 +286,40 @@ TEST_F(ResWin, PaintThatFitsRearmsTheGrowth) {
 
 // --- Comma wrap ---
 
-TEST_F(ResWin, WrapTooWideTextBreaksAtTheCommaWhichIsNotDrawn) {
-    EXPECT_EQ((Strings{"Alphonse", " Bernadette"}), Wrap("Alphonse, Bernadette", 150));
-    EXPECT_EQ((Tops{100, 120}), DC.TextTops());
-    EXPECT_EQ(140, Y);
-    for (const auto& text : DC.Texts)
-        EXPECT_EQ(5, text.X);
-}
-
-// The limit is the whole client width, although lines start at x = 5.
-TEST_F(ResWin, WrapTextThatFitsIsOneLine) {
-    EXPECT_EQ(Strings{"Anne, Luc"}, Wrap("Anne, Luc", 91));
-    EXPECT_EQ(120, Y);
-}
-
-TEST_F(ResWin, WrapTextAsWideAsTheLimitBreaks) {
-    EXPECT_EQ((Strings{"Anne", " Luc"}), Wrap("Anne, Luc", 90));
-}
-
-TEST_F(ResWin, WrapWidthReachingTheLimitExactlyAtACommaBreaksThere) {
-    EXPECT_EQ((Strings{"Abcd", "Efgh"}), Wrap("Abcd,Efgh,", 50));
-    EXPECT_EQ(140, Y);
-}
-
-TEST_F(ResWin, WrapBreaksAtTheLastCommaSeenOnTheLine) {
-    EXPECT_EQ((Strings{"Al, Bo, Cy", " Dan"}), Wrap("Al, Bo, Cy, Dan", 130));
-}
-
-TEST_F(ResWin, WrapWithoutACommaTheOverflowingCharacterStartsTheNextLine) {
-    EXPECT_EQ((Strings{"Abcd", "efgh"}), Wrap("Abcdefgh", 50));
-}
-
-TEST_F(ResWin, WrapCommaAtTheLineStartIsNoBreakPosition) {
-    EXPECT_EQ((Strings{",abc", "defg"}), Wrap(",abcdefg", 50));
-}
-
-TEST_F(ResWin, WrapCharacterWiderThanTheLineGetsALineOfItsOwn) {
-    EXPECT_EQ((Strings{"a", "b", "c"}), Wrap("abc", 5));
-    EXPECT_EQ(160, Y);
-}
-
-TEST_F(ResWin, WrapEmptyTextDrawsNothing) {
-    EXPECT_TRUE(Wrap("", 100).empty());
-    EXPECT_EQ(100, Y);
+// Every character is 10 pixels wide. The limit is the whole client width,
+// although lines start at x = 5; a line breaks once it reaches the limit.
+TEST_F(ResWin, WrapBreaksAtTheLastCommaOfTheLineWithoutDrawingIt) {
+    struct Case {
+        const char* Text;
+        int32_t Width;
+        Strings Lines;
+    };
+    const Case cases[] = {
+        {"Alphonse, Bernadette", 150, {"Alphonse", " Bernadette"}},
+        {"Anne, Luc", 91, {"Anne, Luc"}},
+        {"Anne, Luc", 90, {"Anne", " Luc"}},
+        {"Abcd,Efgh,", 50, {"Abcd", "Efgh"}},
+        {"Al, Bo, Cy, Dan", 130, {"Al, Bo, Cy", " Dan"}},
+        // Without a comma the overflowing character starts the next line; a
+        // comma at the line start is no break position.
+        {"Abcdefgh", 50, {"Abcd", "efgh"}},
+        {",abcdefg", 50, {",abc", "defg"}},
+        {"abc", 5, {"a", "b", "c"}},
+        {"", 100, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Text) + " in " + std::to_string(c.Width));
+        DC = RecordingDC();
+        Y = 100;
+        EXPECT_EQ(c.Lines, Wrap(c.Text, c.Width));
+        Tops tops;
+        for (size_t i = 0; i < c.Lines.size(); ++i)
+            tops.push_back(100 + 20 * static_cast<int32_t>(i));
+        EXPECT_EQ(tops, DC.TextTops());
+        EXPECT_EQ(100 + 20 * static_cast<int32_t>(c.Lines.size()), Y);
+        for (const auto& text : DC.Texts)
+            EXPECT_EQ(5, text.X);
+    }
 }
 
 TEST_F(ResWin, WrapCharactersAreMeasuredAsUnsignedBytesInTheCurrentFont) {
@@ -347,41 +330,34 @@ TEST_F(ResWin, WrapCharactersAreMeasuredAsUnsignedBytesInTheCurrentFont) {
 
 // --- Click and lifetime ---
 
-TEST_F(ResWin, ClickAtTheSamePointClosesAndClearsResWin) {
-    SetUp(nullptr, nullptr);
-    Win->EvLButtonDown({10, 10});
-    Win->EvLButtonUp({10, 10});
-    EXPECT_EQ(Strings{"DestroyWindow"}, Shell.Calls);
-    EXPECT_EQ(nullptr, Owner.ResWin);
-    EXPECT_EQ(nullptr, Win->Owner);
-    EXPECT_FALSE(Win->IsOpen());
-}
-
-TEST_F(ResWin, ReleaseOnePixelAwayLeavesItOpen) {
-    SetUp(nullptr, nullptr);
-    Win->EvLButtonDown({10, 10});
-    Win->EvLButtonUp({11, 10});
-    Win->EvLButtonDown({10, 10});
-    Win->EvLButtonUp({10, 11});
-    EXPECT_TRUE(Shell.Calls.empty());
-    EXPECT_EQ(Win.get(), Owner.ResWin);
-    EXPECT_TRUE(Win->IsOpen());
-}
-
-TEST_F(ResWin, ReleaseWithoutAPressInTheWindowLeavesItOpen) {
-    SetUp(nullptr, nullptr);
-    Win->EvLButtonUp({0, 0});
-    EXPECT_TRUE(Win->IsOpen());
-    EXPECT_EQ(Win.get(), Owner.ResWin);
-}
-
-TEST_F(ResWin, OnlyTheLastPressCounts) {
-    SetUp(nullptr, nullptr);
-    Win->EvLButtonDown({10, 10});
-    Win->EvLButtonDown({30, 40});
-    Win->EvLButtonUp({30, 40});
-    EXPECT_FALSE(Win->IsOpen());
-    EXPECT_EQ(nullptr, Owner.ResWin);
+// Only a release at the point of the last press in the window is a click.
+TEST_F(ResWin, ClickAtTheSamePointClosesAndAnyOtherReleaseDoesNot) {
+    struct Case {
+        const char* Name;
+        std::vector<TPoint> Presses;
+        TPoint Release;
+        bool Closes;
+    };
+    const Case cases[] = {
+        {"same point", {{10, 10}}, {10, 10}, true},
+        {"one pixel right", {{10, 10}}, {11, 10}, false},
+        {"one pixel down", {{10, 10}}, {10, 11}, false},
+        {"no press", {}, {0, 0}, false},
+        {"last press counts", {{10, 10}, {30, 40}}, {30, 40}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Win.reset();
+        Win = Open();
+        SetUp(nullptr, nullptr);
+        for (const TPoint& press : c.Presses)
+            Win->EvLButtonDown(press);
+        Win->EvLButtonUp(c.Release);
+        EXPECT_EQ(c.Closes ? Strings{"DestroyWindow"} : Strings{}, Shell.Calls);
+        EXPECT_EQ(c.Closes ? nullptr : Win.get(), Owner.ResWin);
+        EXPECT_EQ(!c.Closes, Win->IsOpen());
+        EXPECT_EQ(c.Closes ? nullptr : static_cast<IResWinOwner*>(&Owner), Win->Owner);
+    }
 }
 
 TEST_F(ResWin, DestroyTellsTheOwnerAndDestroysTheWindowOnce) {
