@@ -107,8 +107,6 @@ TEST_F(ResWin, SetupHeightGrowsWithTheReminderLines) {
     }
 }
 
-// --- Paint ---
-
 TEST_F(ResWin, PaintDrawsBothPanelsCallByCall) {
     Names("01/05;Joseph\n02/05;Boris\n");
     SetUp(MakeLines({"09:00 - Dentiste"}), MakeLines({"18:30 - Train"}));
@@ -250,41 +248,27 @@ TEST_F(ResWin, LinesWithoutTextAreSkippedAndMissingNamesSaySo) {
     EXPECT_EQ(70, DC.Texts[3].Y);
 }
 
-// --- Growth ---
-
 // Ten today lines and one name-day line a day: the contents need
-// 80 + 20 x 2 + 15 x 10 = 270 pixels, the client area has 198.
-TEST_F(ResWin, TallContentsGrowTheWindowOnceToContentHeightPlusSix) {
-    Names("01/05;Joseph\n02/05;Boris\n");
+// 80 + 20 x 2 + 15 x 10 = 270 pixels; the window is set up 265 high.
+TEST_F(ResWin, GrowsOnceWhileTooShortAndAgainOnlyAfterAPaintThatFits) {
+    Names("01/05;Joseph\n02/05;Boris\n"
+          "03/05;Aaaaaaaaaaaaaaaaaaaa, Bbbbbbbbbbbbbbbbbbbb, Cccccccccccccccccccc\n");
     SetUp(MakeLines({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}), nullptr);
-    // Set up 265 high; a 10-pixel frame leaves 255 for the 270 of the
-    // contents, 80 + 20 x 2 + 15 x 10.
     Shell.FrameHeight = 10;
-    Paint(Local(2026, 5, 1, 8, 0));
+    Paint(Local(2026, 5, 1, 8, 0)); // 255 client pixels
     EXPECT_EQ((Strings{"SetWindowPos 100 120 400 276", "Invalidate"}), Shell.Calls);
-    EXPECT_TRUE(Win->Grown);
     Shell.Calls.clear();
     Paint(Local(2026, 5, 1, 8, 0)); // 266 is still 4 pixels short
     EXPECT_TRUE(Shell.Calls.empty());
     EXPECT_TRUE(Win->Grown);
-}
-
-TEST_F(ResWin, PaintThatFitsRearmsTheGrowth) {
-    Names("01/05;Joseph\n02/05;Boris\n"
-          "03/05;Aaaaaaaaaaaaaaaaaaaa, Bbbbbbbbbbbbbbbbbbbb, Cccccccccccccccccccc\n");
-    SetUp(MakeLines({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}), nullptr);
-    Paint(Local(2026, 5, 1, 8, 0)); // 263 client pixels for 270
-    EXPECT_EQ((Strings{"SetWindowPos 100 120 400 276", "Invalidate"}), Shell.Calls);
-    Shell.Calls.clear();
-    Paint(Local(2026, 5, 1, 8, 0)); // 274 for 270
+    Shell.FrameHeight = 2;
+    Paint(Local(2026, 5, 1, 8, 0)); // 274 fits
     EXPECT_TRUE(Shell.Calls.empty());
     EXPECT_FALSE(Win->Grown);
     // A day later tomorrow's names take three lines: 80 + 20 x 4 + 150 = 310.
     Paint(Local(2026, 5, 2, 8, 0));
     EXPECT_EQ((Strings{"SetWindowPos 100 120 400 316", "Invalidate"}), Shell.Calls);
 }
-
-// --- Comma wrap ---
 
 // Every character is 10 pixels wide. The limit is the whole client width,
 // although lines start at x = 5; a line breaks once it reaches the limit.
@@ -328,8 +312,6 @@ TEST_F(ResWin, WrapCharactersAreMeasuredAsUnsignedBytesInTheCurrentFont) {
     EXPECT_EQ("GetCharWidth 233", DC.Calls.front());
 }
 
-// --- Click and lifetime ---
-
 // Only a release at the point of the last press in the window is a click.
 TEST_F(ResWin, ClickAtTheSamePointClosesAndAnyOtherReleaseDoesNot) {
     struct Case {
@@ -360,13 +342,21 @@ TEST_F(ResWin, ClickAtTheSamePointClosesAndAnyOtherReleaseDoesNot) {
     }
 }
 
-TEST_F(ResWin, DestroyTellsTheOwnerAndDestroysTheWindowOnce) {
+TEST_F(ResWin, OwnerIsToldOnceHoweverTheWindowGoes) {
     SetUp(nullptr, nullptr);
     Win->Destroy(0);
     Win->Destroy(0);
     Win.reset();
     EXPECT_EQ(1, Owner.Clears);
     EXPECT_EQ(Strings{"DestroyWindow"}, Shell.Calls);
+
+    Win = Open();
+    SetUp(nullptr, nullptr);
+    Win->WindowDestroyed(); // gone with its parent
+    EXPECT_EQ(nullptr, Owner.ResWin);
+    EXPECT_TRUE(Shell.Calls.empty()) << "the screen window is already gone";
+    Win.reset();
+    EXPECT_EQ(2, Owner.Clears);
 }
 
 TEST_F(ResWin, DestructorFreesTheLinesBeforeClosingTheOpenWindow) {
@@ -380,15 +370,6 @@ TEST_F(ResWin, DestructorFreesTheLinesBeforeClosingTheOpenWindow) {
     EXPECT_TRUE(linesFreedFirst);
     EXPECT_EQ(nullptr, Owner.ResWin);
     EXPECT_EQ(Strings{"DestroyWindow"}, Shell.Calls);
-}
-
-TEST_F(ResWin, WindowGoneWithItsParentStillClearsResWin) {
-    SetUp(nullptr, nullptr);
-    Win->WindowDestroyed();
-    EXPECT_EQ(nullptr, Owner.ResWin);
-    EXPECT_TRUE(Shell.Calls.empty()) << "the screen window is already gone";
-    Win.reset();
-    EXPECT_EQ(1, Owner.Clears);
 }
 
 TEST_F(ResWin, MainDialogDestroyedFirstIsNeverWrittenTo) {
