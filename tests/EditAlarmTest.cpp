@@ -185,33 +185,31 @@ TEST_F(EditAlarm, TypedNumbersAreNormalisedByTheCalendar) {
     EXPECT_TRUE(Messages.Log.empty());
 }
 
-TEST_F(EditAlarm, IntervalIsStoredForEveryType) {
-    TAlarm& alarm = Add(Local(2026, 3, 1, 9, 0));
+// The interval is stored whatever the type; one too wide for the edit is
+// shown at its end and kept until the user changes it.
+TEST_F(EditAlarm, IntervalIsStoredForEveryTypeAndATooWideOneKeptUntilChanged) {
+    TAlarm& big = Add(Local(2026, 3, 1, 9, 0), "big", atEveryDays, 5000);
+    TAlarm& low = Add(Local(2026, 3, 2, 9, 0), "low", atEveryDays, -500);
+    TAlarm& once = Add(Local(2026, 3, 3, 9, 0), "once");
+    Dialog.Script.push_back([](TAlarmEditXfer&) { return IDOK; });
+    Dialog.Script.push_back([](TAlarmEditXfer&) { return IDOK; });
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
         Type(xfer.EveryDaysText, "5");
         return IDOK;
     });
-    ASSERT_TRUE(Editor.EditAlarm(0));
-    EXPECT_EQ(atOnce, alarm.Type);
-    EXPECT_EQ(5, alarm.EveryDays);
-}
-
-TEST_F(EditAlarm, IntervalTooWideForTheEditIsShownAtItsEndAndKeptUntilChanged) {
-    TAlarm& big = Add(Local(2026, 3, 1, 9, 0), "big", atEveryDays, 5000);
-    TAlarm& low = Add(Local(2026, 3, 2, 9, 0), "low", atEveryDays, -500);
-    Dialog.Script.push_back([](TAlarmEditXfer&) { return IDOK; });
-    Dialog.Script.push_back([](TAlarmEditXfer&) { return IDOK; });
+    Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
+        Type(xfer.EveryDaysText, "998");
+        return IDOK;
+    });
     ASSERT_TRUE(Editor.EditAlarm(0));
     ASSERT_TRUE(Editor.EditAlarm(1));
     EXPECT_EQ("999", Text(Dialog.Shown[0].EveryDaysText));
     EXPECT_EQ("-99", Text(Dialog.Shown[1].EveryDaysText));
     EXPECT_EQ(5000, big.EveryDays);
     EXPECT_EQ(-500, low.EveryDays);
-
-    Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
-        Type(xfer.EveryDaysText, "998");
-        return IDOK;
-    });
+    ASSERT_TRUE(Editor.EditAlarm(2));
+    EXPECT_EQ(atOnce, once.Type);
+    EXPECT_EQ(5, once.EveryDays);
     ASSERT_EQ(&big, Table.Alarms[0].get());
     ASSERT_TRUE(Editor.EditAlarm(0));
     EXPECT_EQ(998, big.EveryDays);
