@@ -122,15 +122,5 @@ TEST_F(SummaryLines, DaysNextToADaylightSavingChangeStartAtTheirOwnMidnight) {
     }
 }
 
-// The repeated hour before Santiago's April midnight is still Saturday.
-TEST_F(SummaryLines, RepeatedHourBeforeMidnightIsListedUnderItsOwnDay) {
-    ScopedTz chile("America/Santiago");
-    const int32_t sundayStart = 1775361600; // 2026-04-05 04:00 UTC
-    Add(sundayStart - 1800, "Samedi, seconde fois");
-    Add(sundayStart, "Dimanche");
-    const TSummaryLists lists = BuildSummaryLines(Table, Local(2026, 4, 3, 12, 0));
-    EXPECT_EQ(Lines{"23:30 - Samedi, seconde fois"}, Texts(lists.Tomorrow.get()));
-}
-
 } // namespace
 } // namespace vobrik
