@@ -20,13 +20,11 @@ std::string Describe(const TFont& font) {
 }
 
 void RecordingDC::SelectObject(const TPen& pen) {
-    Pen = Describe(pen);
-    Calls.push_back("SelectObject " + Pen);
+    Calls.push_back("SelectObject " + Describe(pen));
 }
 
 void RecordingDC::SelectObject(const TBrush& brush) {
-    Brush = Describe(brush);
-    Calls.push_back("SelectObject " + Brush);
+    Calls.push_back("SelectObject " + Describe(brush));
 }
 
 void RecordingDC::SelectObject(const TFont& font) {
@@ -35,39 +33,30 @@ void RecordingDC::SelectObject(const TFont& font) {
 }
 
 void RecordingDC::SelectStockObject(TStockObject object) {
-    if (object == TStockObject::NullPen) {
-        Pen = "null pen";
-        Calls.push_back("SelectStockObject NULL_PEN");
-    } else {
-        Brush = "null brush";
-        Calls.push_back("SelectStockObject NULL_BRUSH");
-    }
+    Calls.push_back(object == TStockObject::NullPen ? "SelectStockObject NULL_PEN"
+                                                    : "SelectStockObject NULL_BRUSH");
 }
 
 void RecordingDC::RestoreObjects() {
-    Pen = OriginalPen;
-    Brush = OriginalBrush;
     Font = OriginalFont;
     Calls.push_back("RestoreObjects");
 }
 
 void RecordingDC::SetTextColor(TColor color) {
-    TextColor = color;
     Calls.push_back("SetTextColor " + Describe(color));
 }
 
 void RecordingDC::SetBkColor(TColor color) {
-    BkColor = color;
     Calls.push_back("SetBkColor " + Describe(color));
 }
 
 void RecordingDC::TextOut(int32_t x, int32_t y, const char* text) {
-    Texts.push_back({x, y, text, Font, TextColor, BkColor});
+    Texts.push_back({x, y, text, Font});
     Calls.push_back("TextOut " + std::to_string(x) + " " + std::to_string(y) + " " + text);
 }
 
 void RecordingDC::Rectangle(const TRect& rect) {
-    Fills.push_back({rect, Brush, Pen});
+    Fills.push_back({rect});
     Calls.push_back("Rectangle " + std::to_string(rect.Left) + " " + std::to_string(rect.Top) +
                     " " + std::to_string(rect.Right) + " " + std::to_string(rect.Bottom));
 }
@@ -79,7 +68,7 @@ void RecordingDC::MoveTo(int32_t x, int32_t y) {
 }
 
 void RecordingDC::LineTo(int32_t x, int32_t y) {
-    Lines.push_back({CurrentX, CurrentY, x, y, Pen});
+    Lines.push_back({CurrentX, CurrentY, x, y});
     CurrentX = x;
     CurrentY = y;
     Calls.push_back("LineTo " + std::to_string(x) + " " + std::to_string(y));

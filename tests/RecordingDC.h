@@ -1,7 +1,7 @@
 #pragma once
 
-// A drawing surface that draws nothing and records every call, with the state
-// each drawing call was made in, so that a paint can be checked call by call.
+// A drawing surface that draws nothing and records every call, so that a
+// paint can be checked call by call.
 
 #include "platform/DC.h"
 
@@ -18,8 +18,6 @@ std::string Describe(const TFont& font);
 class RecordingDC : public TDC {
   public:
     // What the context holds before anything is selected.
-    static constexpr const char* OriginalPen = "original pen";
-    static constexpr const char* OriginalBrush = "original brush";
     static constexpr const char* OriginalFont = "original font";
 
     // Every call in order, one line each, for example "TextOut 5 3 Lundi".
@@ -30,29 +28,20 @@ class RecordingDC : public TDC {
         int32_t Y;
         std::string Text;
         std::string Font;
-        TColor Color;
-        TColor Background;
     };
     std::vector<DrawnText> Texts;
 
     struct DrawnLine {
         int32_t FromX, FromY, ToX, ToY;
-        std::string Pen;
     };
     std::vector<DrawnLine> Lines;
 
     struct Fill {
         TRect Rect;
-        std::string Brush;
-        std::string Pen;
     };
     std::vector<Fill> Fills;
 
-    std::string Pen = OriginalPen;
-    std::string Brush = OriginalBrush;
     std::string Font = OriginalFont;
-    TColor TextColor{0, 0, 0};
-    TColor BkColor{255, 255, 255};
 
     // Every character is this wide unless given a width of its own.
     int32_t CharWidth = 10;
