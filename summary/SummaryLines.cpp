@@ -23,6 +23,11 @@ TDayBounds SummaryDayBounds(int32_t now) {
     // `now`, it would be an hour off across a daylight-saving change.
     TDayBounds bounds{};
     bounds.TomorrowStart = MakeWhenOnLocalClock(day);
+    // A day without a midnight (the clock jumps from 23:59 to 01:00) comes
+    // back from mktime at 01:00; the next day still starts at 00:00.
+    day.tm_hour = 0;
+    day.tm_min = 0;
+    day.tm_sec = 0;
     day.tm_mday += 1;
     bounds.DayAfterStart = MakeWhenOnLocalClock(day);
     return bounds;
