@@ -78,9 +78,9 @@ class NameDayFile {
     std::string OldCwd_;
 };
 
-// What the summary does for each of its days on every repaint: search the file
-// and read it in full.
-void BM_LookupNameDays(benchmark::State& state) {
+// One lookup as the summary makes it for each of its days on every repaint:
+// search the file and read it in full (searched), or the read alone.
+void LookUp(benchmark::State& state, bool searched) {
     NameDayFile file;
     if (file.Path().empty()) {
         state.SkipWithError("no name-day file");
@@ -90,7 +90,10 @@ void BM_LookupNameDays(benchmark::State& state) {
     const int32_t when = test::Local(2003, 7, 14, 12);
     char out[200];
     for (auto _ : state) {
-        LookupNameDays(messages, when, out, 199);
+        if (searched)
+            LookupNameDays(messages, when, out, 199);
+        else
+            LookupNameDaysIn(messages, when, out, 199, file.Path().c_str());
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
@@ -98,23 +101,14 @@ void BM_LookupNameDays(benchmark::State& state) {
     if (!messages.Log.empty())
         state.SkipWithError("the name-day file could not be opened");
 }
+
+void BM_LookupNameDays(benchmark::State& state) {
+    LookUp(state, true);
+}
 BENCHMARK(BM_LookupNameDays);
 
-// The read alone, without the search.
 void BM_LookupNameDaysInKnownFile(benchmark::State& state) {
-    NameDayFile file;
-    if (file.Path().empty()) {
-        state.SkipWithError("no name-day file");
-        return;
-    }
-    test::FakeMessages messages;
-    const int32_t when = test::Local(2003, 7, 14, 12);
-    char out[200];
-    for (auto _ : state) {
-        LookupNameDaysIn(messages, when, out, 199, file.Path().c_str());
-        benchmark::DoNotOptimize(out);
-        benchmark::ClobberMemory();
-    }
+    LookUp(state, false);
 }
 BENCHMARK(BM_LookupNameDaysInKnownFile);
 
