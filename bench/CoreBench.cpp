@@ -14,18 +14,7 @@ namespace {
 using namespace vobrik;
 using namespace vobrik::test;
 
-struct Bench {
-    ScopedTz Zone{"Europe/Paris"};
-    TempDir Dir;
-    FakeList List;
-    FakeMessages Messages;
-    FakeClock Clock;
-    FakeTimer Timer;
-    FakeSound Sound;
-    ScriptedRinger Ringer;
-    TAlarmTable Table{List, Messages, Clock, SystemFileOps(), Dir.Path("ALARMS.VBK")};
-    TAlarmChecker Checker{Table, Timer, Sound, Ringer};
-
+struct Bench : TCoreRig {
     explicit Bench(int32_t firstWhen, int32_t step = -60) {
         Clock.Time = Local(2026, 12, 6, 12, 0);
         Fill(firstWhen, step);
@@ -33,14 +22,10 @@ struct Bench {
     void Fill(int32_t firstWhen, int32_t step) {
         while (Table.AlarmCount > 0)
             Table.RemoveByMovingLast(Table.AlarmCount - 1);
-        for (int i = 0; i < TAlarmTable::MaxAlarms; ++i) {
-            TAlarm alarm;
-            alarm.When = firstWhen + i * step; // reverse order: the sort's worst case
-            SetAlarmMessage(alarm, ("Rendez-vous num\xE9ro " + std::to_string(i)).c_str());
-            alarm.Type = static_cast<uint8_t>(1 + i % 4);
-            alarm.EveryDays = 1 + i % 10;
-            Table.Append(alarm);
-        }
+        // With a negative step, reverse order: the sort's worst case.
+        for (int i = 0; i < TAlarmTable::MaxAlarms; ++i)
+            Add(firstWhen + i * step, ("Rendez-vous num\xE9ro " + std::to_string(i)).c_str(),
+                static_cast<uint8_t>(1 + i % 4), 1 + i % 10);
     }
 };
 

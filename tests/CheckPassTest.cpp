@@ -53,28 +53,8 @@ Scenario S(const char* name, const char* now, const char* when, uint8_t type, in
     return {name, now, when, type, every, std::move(answers), after, ticks, zone};
 }
 
-class CheckPass : public ::testing::TestWithParam<Scenario> {
+class CheckPass : public ::testing::TestWithParam<Scenario>, protected TCoreRig {
   protected:
-    ScopedTz Zone{"Europe/Paris"};
-    TempDir Dir;
-    FakeList List;
-    FakeMessages Messages;
-    FakeClock Clock;
-    FakeTimer Timer;
-    FakeSound Sound;
-    ScriptedRinger Ringer;
-    FaultyFileOps Files; // fails nothing unless told
-    TAlarmTable Table{List, Messages, Clock, Files, Dir.Path("ALARMS.VBK")};
-    TAlarmChecker Checker{Table, Timer, Sound, Ringer};
-
-    TAlarm& Add(int32_t when, const char* message, uint8_t type = atOnce, int32_t every = 0) {
-        TAlarm alarm;
-        alarm.When = when;
-        SetAlarmMessage(alarm, message);
-        alarm.Type = type;
-        alarm.EveryDays = every;
-        return *Table.Append(alarm);
-    }
     void Tick(bool summaryOpen = false) {
         Table.RefreshAlarmList();
         Checker.OnCheckTimer(summaryOpen);

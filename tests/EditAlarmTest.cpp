@@ -57,28 +57,12 @@ int Cancel(TAlarmEditXfer&) {
     return IDCANCEL;
 }
 
-class EditAlarm : public ::testing::Test {
+class EditAlarm : public ::testing::Test, protected TCoreRig {
   protected:
-    ScopedTz Zone{"Europe/Paris"};
-    TempDir Dir;
-    FakeList List;
-    FakeMessages Messages;
-    FakeClock Clock;
-    FakeTimer Timer;
     unsigned TimerId = 1;
     ScriptedEditDialog Dialog;
     std::string File = Dir.Path("ALARMS.VBK");
-    TAlarmTable Table{List, Messages, Clock, SystemFileOps(), File};
     TAlarmEditor Editor{Table, Timer, TimerId, Dialog};
-
-    TAlarm& Add(int32_t when, const char* message = "", uint8_t type = atOnce, int32_t every = 0) {
-        TAlarm alarm;
-        alarm.When = when;
-        SetAlarmMessage(alarm, message);
-        alarm.Type = type;
-        alarm.EveryDays = every;
-        return *Table.Append(alarm);
-    }
 
     // Confirms the editor on slot 0 with this date and time typed.
     int32_t Confirm(const char* day, const char* month, const char* year, const char* hour,

@@ -250,4 +250,13 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
               static_cast<std::streamsize>(bytes.size()));
 }
 
+TAlarm& TCoreRig::Add(int32_t when, const char* message, uint8_t type, int32_t every) {
+    TAlarm alarm;
+    alarm.When = when;
+    SetAlarmMessage(alarm, message);
+    alarm.Type = type;
+    alarm.EveryDays = every;
+    return *Table.Append(alarm);
+}
+
 } // namespace vobrik::test

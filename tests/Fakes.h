@@ -4,6 +4,8 @@
 // the test suites and the benchmarks.
 
 #include "core/AlarmCheckXfer.h"
+#include "core/AlarmTable.h"
+#include "core/CheckPass.h"
 #include "core/FileOps.h"
 #include "core/Services.h"
 #include "summary/ResWin.h"
@@ -270,5 +272,23 @@ std::string ShowLocal(int32_t when);
 
 std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A reminder table and its check pass on fakes, with the file in a temporary
+// directory and the clock read in Paris time.
+struct TCoreRig {
+    ScopedTz Zone{"Europe/Paris"};
+    TempDir Dir;
+    FakeList List;
+    FakeMessages Messages;
+    FakeClock Clock;
+    FakeTimer Timer;
+    FakeSound Sound;
+    ScriptedRinger Ringer;
+    FaultyFileOps Files; // fails nothing unless told
+    TAlarmTable Table{List, Messages, Clock, Files, Dir.Path("ALARMS.VBK")};
+    TAlarmChecker Checker{Table, Timer, Sound, Ringer};
+
+    TAlarm& Add(int32_t when, const char* message = "", uint8_t type = atOnce, int32_t every = 0);
+};
 
 } // namespace vobrik::test
