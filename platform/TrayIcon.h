@@ -5,7 +5,9 @@
 // (WM_LBUTTONDOWN, WM_RBUTTONDOWN...) as lParam.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace vobrik {
 
@@ -47,8 +49,18 @@ struct NOTIFYICONDATA {
 // done, such as adding an icon twice or removing one that is not there.
 bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data);
 
-// Whether a notification area is there to show the icons.
+// Sets the tip of the icon of (window, id) to a title line and a second line
+// (Windows-1252; empty for none), beyond the 63 characters of szTip. False
+// when there is no such icon.
+bool SetTrayTip(TWindow* window, unsigned id, const std::string& title, const std::string& text);
+
+// Whether a notification area is there to show the icons: a StatusNotifierItem
+// watcher that took an icon, or an XEmbed tray.
 bool IsSystemTrayAvailable();
+
+// Called whenever a notification area of either kind appears or goes away,
+// once the icons have moved to what is there.
+void SetTrayChangeHandler(std::function<void()> handler);
 
 // Removes every icon; for an end that skips the windows' own clean-up.
 void RemoveAllTrayIcons();
