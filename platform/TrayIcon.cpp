@@ -283,6 +283,8 @@ bool IsSystemTrayAvailable() {
 
 void SetTrayChangeHandler(std::function<void()> handler) {
     TrayChangeHandler() = std::move(handler);
+    if (!TrayChangeHandler())
+        return;
     XEmbedTray().Changed = [] { TrayChanged(); };
     XEmbedTray().Start();
 }
