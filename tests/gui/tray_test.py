@@ -8,14 +8,13 @@ import os
 import subprocess
 import sys
 import threading
-import traceback
 
 import gi
 
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
-from harness import Session, wait_for  # noqa: E402
+from harness import run_test, wait_for  # noqa: E402
 
 ITEM = "org.kde.StatusNotifierItem"
 WATCHER = "org.kde.StatusNotifierWatcher"
@@ -183,17 +182,9 @@ def main():
         return 0
     program, screenshots, name = sys.argv[1:4]
     function, tray = TESTS[name]
-    try:
-        with Session(os.path.abspath(program), tray=tray, wm=True,
-                     screenshots=os.path.join(os.path.abspath(screenshots), name)) as session:
-            function(session, tray)
-    except Exception:
-        traceback.print_exc()
-        print(f"FAILED {name}")
-        return 1
-    print(f"passed {name}")
-    return 0
-
+    return run_test(name, lambda s: function(s, tray), program=os.path.abspath(program),
+                    tray=tray, wm=True,
+                    screenshots=os.path.join(os.path.abspath(screenshots), name))
 
 if __name__ == "__main__":
     sys.exit(main())
