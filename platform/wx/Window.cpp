@@ -1,10 +1,10 @@
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 #include "core/Services.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/Resources.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Resources.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

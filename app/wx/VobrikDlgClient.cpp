@@ -1,11 +1,11 @@
-#include "app/VobrikDlgClient.h"
+#include "app/wx/VobrikDlgClient.h"
 
-#include "app/VobrikApp.h"
-#include "dialogs/AlarmCheckDlg.h"
-#include "platform/Application.h"
+#include "app/wx/VobrikApp.h"
+#include "dialogs/wx/AlarmCheckDlg.h"
 #include "platform/ResponseTable.h"
+#include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"
-#include "summary/SummaryPopup.h"
+#include "summary/wx/SummaryPopup.h"
 
 #include <cstring>
 #include <ctime>

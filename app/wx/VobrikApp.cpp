@@ -1,8 +1,8 @@
-#include "app/VobrikApp.h"
+#include "app/wx/VobrikApp.h"
 
-#include "app/SDIDecFrame.h"
 #include "app/StartUp.h"
-#include "platform/TrayIcon.h"
+#include "app/wx/SDIDecFrame.h"
+#include "platform/wx/TrayIcon.h"
 
 namespace vobrik {
 

@@ -1,9 +1,9 @@
-#include "summary/SummaryPopup.h"
+#include "summary/wx/SummaryPopup.h"
 
 #include "app/Settings.h"
-#include "platform/Application.h"
-#include "platform/WxDC.h"
-#include "platform/WxText.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/WxDC.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/dcclient.h>
 #include <wx/display.h>

@@ -1,8 +1,8 @@
-#include "dialogs/AlarmCheckDlg.h"
+#include "dialogs/wx/AlarmCheckDlg.h"
 
 #include "core/Services.h"
-#include "platform/InputFilter.h"
 #include "platform/ResponseTable.h"
+#include "platform/wx/InputFilter.h"
 
 #include <algorithm>
 #include <chrono>

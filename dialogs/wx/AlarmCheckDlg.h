@@ -2,8 +2,8 @@
 
 #include "core/AlarmCheckXfer.h"
 #include "dialogs/InputGuard.h"
-#include "platform/Controls.h"
-#include "platform/Window.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Window.h"
 
 #include <memory>
 #include <optional>

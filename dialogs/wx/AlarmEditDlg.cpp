@@ -1,7 +1,7 @@
-#include "dialogs/AlarmEditDlg.h"
+#include "dialogs/wx/AlarmEditDlg.h"
 
 #include "core/Services.h"
-#include "platform/Controls.h"
+#include "platform/wx/Controls.h"
 
 namespace vobrik {
 

@@ -1,10 +1,10 @@
-#include "platform/Application.h"
+#include "platform/wx/Application.h"
 
 #include "core/Services.h"
-#include "platform/Resources.h"
 #include "platform/Text1252.h"
-#include "platform/TrayIcon.h"
-#include "platform/WxText.h"
+#include "platform/wx/Resources.h"
+#include "platform/wx/TrayIcon.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/app.h>
 #include <wx/init.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/Window.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Window.h"
 
 namespace vobrik {
 

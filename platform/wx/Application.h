@@ -3,7 +3,7 @@
 // The application object: it starts the toolkit, builds the main window, runs
 // the message loop until that window is gone, and answers close requests.
 
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 #include <memory>
 #include <string>
