@@ -35,7 +35,9 @@ class TApplication {
     // Builds the main window; called by Run before the window is created.
     virtual void InitMainWindow();
     // The program is asked to stop from outside (SIGTERM, SIGHUP, SIGINT).
-    // Ends the program without asking.
+    // Ends the program without asking: the main window goes, and the message
+    // loop with it. What to do about a modal dialog open then is the
+    // program's to decide.
     virtual void EndSession();
 
     // Takes ownership.

@@ -1,6 +1,5 @@
 #include "summary/wx/SummaryPopup.h"
 
-#include "app/Settings.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/WxDC.h"
 #include "platform/wx/WxText.h"
@@ -32,15 +31,14 @@ wxRect ClientPart(wxRect outer) {
 // it: settings that would leave no client area, or none on any screen, would
 // silence every reminder for good. Such a window opens at the defaults.
 void KeepWithinSight(TWindowAttr& attr, int32_t height) {
-    const TSettings defaults;
     if (attr.W <= 2 * SummaryFrameThickness)
-        attr.W = defaults.PosW;
+        attr.W = SummaryDefaultPlace.W;
     const wxRect client = ClientPart(wxRect(attr.X, attr.Y, attr.W, height));
     for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
         if (wxDisplay(i).GetGeometry().Intersects(client))
             return;
-    attr.X = defaults.PosX;
-    attr.Y = defaults.PosY;
+    attr.X = SummaryDefaultPlace.X;
+    attr.Y = SummaryDefaultPlace.Y;
 }
 
 class TSummaryPopup : public wxFrame {
