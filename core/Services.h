@@ -52,7 +52,8 @@ class ITimer {
 
 struct TAlarmCheckXfer;
 
-// Shows the ring dialog modally on the buffer and gives its result (1, 2 or 101).
+// Shows the ring dialog modally on the buffer and gives its result, one of the
+// ring results of AlarmCheckXfer.h.
 class IRinger {
   public:
     virtual ~IRinger() = default;

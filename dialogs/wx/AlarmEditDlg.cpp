@@ -1,6 +1,7 @@
 #include "dialogs/wx/AlarmEditDlg.h"
 
 #include "core/Services.h"
+#include "platform/ControlIds.h"
 #include "platform/wx/Controls.h"
 
 namespace vobrik {
@@ -8,17 +9,17 @@ namespace vobrik {
 TAlarmEditDlg::TAlarmEditDlg(TWindow* parent, TAlarmEditXfer* xfer, int resId)
     : TDialog(parent, resId) {
     SetTransferBuffer(xfer);
-    (new TEdit(this, 101, sizeof xfer->Message))->LimitText(EditMessageChars);
-    new TEdit(this, 102, sizeof xfer->Day);
-    new TEdit(this, 103, sizeof xfer->Month);
-    new TEdit(this, 104, sizeof xfer->Year);
-    new TEdit(this, 105, sizeof xfer->Hour);
-    new TEdit(this, 106, sizeof xfer->Minute);
-    new TRadioButton(this, 108);
-    new TRadioButton(this, 109);
-    new TRadioButton(this, 110);
-    new TRadioButton(this, 111);
-    new TEdit(this, 112, sizeof xfer->EveryDaysText);
+    (new TEdit(this, EditDlgIds::Message, sizeof xfer->Message))->LimitText(EditMessageChars);
+    new TEdit(this, EditDlgIds::Day, sizeof xfer->Day);
+    new TEdit(this, EditDlgIds::Month, sizeof xfer->Month);
+    new TEdit(this, EditDlgIds::Year, sizeof xfer->Year);
+    new TEdit(this, EditDlgIds::Hour, sizeof xfer->Hour);
+    new TEdit(this, EditDlgIds::Minute, sizeof xfer->Minute);
+    new TRadioButton(this, EditDlgIds::Once);
+    new TRadioButton(this, EditDlgIds::Monthly);
+    new TRadioButton(this, EditDlgIds::Yearly);
+    new TRadioButton(this, EditDlgIds::EveryDays);
+    new TEdit(this, EditDlgIds::Interval, sizeof xfer->EveryDaysText);
 }
 
 TAlarmEditDlg::~TAlarmEditDlg() {
