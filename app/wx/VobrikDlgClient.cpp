@@ -1,6 +1,7 @@
 #include "app/wx/VobrikDlgClient.h"
 
 #include "app/wx/VobrikApp.h"
+#include "core/LocalTime.h"
 #include "dialogs/wx/AlarmCheckDlg.h"
 #include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
@@ -9,8 +10,6 @@
 #include "summary/wx/SummaryPopup.h"
 
 #include <cstring>
-#include <ctime>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -238,10 +237,7 @@ int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned
 }
 
 int32_t TVobrikDlgClient::Now() {
-    const std::time_t now = std::time(nullptr);
-    if (now > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(now);
+    return CurrentTime();
 }
 
 unsigned TVobrikDlgClient::SetTimer(unsigned id, unsigned milliseconds) {

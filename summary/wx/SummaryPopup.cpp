@@ -1,5 +1,6 @@
 #include "summary/wx/SummaryPopup.h"
 
+#include "core/LocalTime.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/WxDC.h"
 #include "platform/wx/WxText.h"
@@ -9,19 +10,11 @@
 #include <wx/frame.h>
 #include <wx/settings.h>
 
-#include <ctime>
-#include <limits>
 #include <string>
 
 namespace vobrik {
 
 namespace {
-
-int32_t CurrentTime() {
-    const std::time_t now = std::time(nullptr);
-    return now > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                     : static_cast<int32_t>(now);
-}
 
 wxRect ClientPart(wxRect outer) {
     return outer.Deflate(SummaryFrameThickness);
