@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/Window.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Window.h"
 
 namespace vobrik {
 
@@ -22,6 +22,9 @@ class TVobrikApp : public TApplication {
     // have the focus (the session is ending). Without a tray, a frame on
     // screen is never taken for hidden.
     bool CanClose() override;
+    // Asked to stop from outside while a dialog is open, the program stops
+    // where it stands instead of answering the dialog.
+    void EndSession() override;
 
   protected:
     void InitMainWindow() override;
