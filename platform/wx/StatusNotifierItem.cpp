@@ -30,7 +30,9 @@ constexpr const char* Introspection = R"xml(<node>
   <property name="ItemIsMenu" type="b" access="read"/>
   <method name="Activate"><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
   <method name="ContextMenu"><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
-  <method name="SecondaryActivate"><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
+  <method name="SecondaryActivate">
+   <arg type="i" direction="in"/><arg type="i" direction="in"/>
+  </method>
   <method name="Scroll"><arg type="i" direction="in"/><arg type="s" direction="in"/></method>
   <signal name="NewTitle"/>
   <signal name="NewIcon"/>
@@ -144,10 +146,9 @@ void TStatusNotifierItem::TImpl::Register() {
 }
 
 void TStatusNotifierItem::TImpl::OnRegisterReply(GObject* source, GAsyncResult* result,
-                                             gpointer self) {
+                                                 gpointer self) {
     GError* error = nullptr;
-    GVariant* reply =
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
     // Cancelled: the item is gone already.
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
         g_error_free(error);
@@ -191,8 +192,8 @@ void TStatusNotifierItem::TImpl::Stop() {
 
 void TStatusNotifierItem::TImpl::Emit(const char* signal) {
     if (Object != 0)
-        g_dbus_connection_emit_signal(Connection, nullptr, ItemPath, ItemInterface, signal,
-                                      nullptr, nullptr);
+        g_dbus_connection_emit_signal(Connection, nullptr, ItemPath, ItemInterface, signal, nullptr,
+                                      nullptr);
 }
 
 GVariant* TStatusNotifierItem::TImpl::GetProperty(GDBusConnection*, const gchar*, const gchar*,

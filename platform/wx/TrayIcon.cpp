@@ -115,8 +115,9 @@ void TrayChanged() {
 
 // The icon at one size, as the StatusNotifierItem carries it.
 TPixmap PixmapOf(const wxIconBundle& icons, int size) {
-    wxImage image = wxBitmap(icons.GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NEAREST_LARGER))
-                        .ConvertToImage();
+    wxImage image =
+        wxBitmap(icons.GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NEAREST_LARGER))
+            .ConvertToImage();
     if (image.GetWidth() != size || image.GetHeight() != size)
         image.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
     TPixmap pixmap{size, size, {}};
@@ -138,14 +139,15 @@ TPixmap PixmapOf(const wxIconBundle& icons, int size) {
 // XEmbed tray otherwise. Both report presses as the same mouse messages.
 class TTrayIcon : public wxTaskBarIcon {
   public:
-    TTrayIcon(TWindow* window, unsigned id)
-        : Window(window), Id(id),
-          Item(std::make_unique<TStatusNotifierItem>(TItemEvents{
-              [this] { Notify(WM_LBUTTONDOWN); }, [this] { Notify(WM_RBUTTONDOWN); },
-              [this] {
-                  Place();
-                  TrayChanged();
-              }})) {
+    TTrayIcon(TWindow* window, unsigned id) : Window(window), Id(id) {
+        TItemEvents events;
+        events.Activate = [this] { Notify(WM_LBUTTONDOWN); };
+        events.ContextMenu = [this] { Notify(WM_RBUTTONDOWN); };
+        events.WatcherChanged = [this] {
+            Place();
+            TrayChanged();
+        };
+        Item = std::make_unique<TStatusNotifierItem>(std::move(events));
         Forward(wxEVT_TASKBAR_MOVE, WM_MOUSEMOVE);
         Forward(wxEVT_TASKBAR_LEFT_DOWN, WM_LBUTTONDOWN);
         Forward(wxEVT_TASKBAR_LEFT_UP, WM_LBUTTONUP);

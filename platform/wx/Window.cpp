@@ -285,15 +285,16 @@ bool TWindow::IsIconic() const {
 }
 
 void TWindow::AllowMinimize(bool allow) {
-    auto* top = dynamic_cast<wxTopLevelWindow*>(Handle != nullptr ? wxGetTopLevelParent(Handle)
-                                                                   : nullptr);
+    auto* top =
+        dynamic_cast<wxTopLevelWindow*>(Handle != nullptr ? wxGetTopLevelParent(Handle) : nullptr);
     if (top == nullptr)
         return;
     const long style = top->GetWindowStyleFlag();
     top->SetWindowStyleFlag(allow ? style | wxMINIMIZE_BOX : style & ~wxMINIMIZE_BOX);
     // The toolkit hands the window manager its hints only as the window is
     // first realised.
-    top->m_gdkFunc = allow ? top->m_gdkFunc | GDK_FUNC_MINIMIZE : top->m_gdkFunc & ~GDK_FUNC_MINIMIZE;
+    top->m_gdkFunc =
+        allow ? top->m_gdkFunc | GDK_FUNC_MINIMIZE : top->m_gdkFunc & ~GDK_FUNC_MINIMIZE;
     top->m_gdkDecor =
         allow ? top->m_gdkDecor | GDK_DECOR_MINIMIZE : top->m_gdkDecor & ~GDK_DECOR_MINIMIZE;
     if (GdkWindow* window = gtk_widget_get_window(top->GetHandle())) {
