@@ -54,9 +54,10 @@ void FitControlsToDialogUnits() {
     AddProvider(css);
 }
 
-// GTK's own theme draws a ticked box or a chosen radio button from an SVG
-// picture first, which loads librsvg (0.7 MiB) for one tick; the same
-// pictures ship as PNG beside them.
+// GTK's built-in theme draws a ticked box or a chosen radio button from an
+// SVG picture first, which loads librsvg (0.7 MiB) for one tick; the same
+// pictures ship beside them as PNG, drawn pixel for pixel alike. Other
+// themes draw their own ticks and are left alone.
 void DrawThemeTicksFromPng() {
     static const char* const rules =
         "check:checked { -gtk-icon-source: -gtk-recolor(url("
