@@ -6,7 +6,7 @@
 #include "summary/ResWin.h"
 #include "summary/SummaryLines.h"
 
-#include "Fakes.h"
+#include "Support.h"
 #include "platform/Application.h"
 #include "platform/WxDC.h"
 
@@ -57,7 +57,7 @@ void BM_SummaryPaintOnBitmap(benchmark::State& state) {
         TWxDC dc(memory);
         win.Paint(dc, now);
     }
-    if (shell.Calls.size() > 1)
+    if (shell.Calls > 1)
         state.SkipWithError("a name-day lookup failed or the window grew");
     state.SetLabel(std::to_string(CountLines(win.TodayLines.get())) + " today, " +
                    std::to_string(CountLines(win.TomorrowLines.get())) + " tomorrow");

@@ -1,6 +1,6 @@
 #include "summary/SummaryLines.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <gtest/gtest.h>
 
@@ -76,18 +76,6 @@ TEST_F(SummaryLines, EachReminderIsListedUnderTodayOrTomorrowInTableOrder) {
     const TSummaryLists lists = BuildSummaryLines(Table, now);
     EXPECT_EQ(today, Texts(lists.Today.get()));
     EXPECT_EQ(tomorrow, Texts(lists.Tomorrow.get()));
-}
-
-TEST_F(SummaryLines, EmptyTableGivesEmptyListsAndAFullOneListsEveryReminder) {
-    const int32_t now = Local(2026, 5, 1, 0, 0);
-    const TSummaryLists empty = BuildSummaryLines(Table, now);
-    EXPECT_EQ(nullptr, empty.Today);
-    EXPECT_EQ(nullptr, empty.Tomorrow);
-    for (int i = 0; i < TAlarmTable::MaxAlarms; ++i)
-        Add(now + i * 60, "x");
-    const TSummaryLists lists = BuildSummaryLines(Table, now);
-    EXPECT_EQ(TAlarmTable::MaxAlarms, CountLines(lists.Today.get()));
-    EXPECT_EQ("01:39 - x", Texts(lists.Today.get()).back());
 }
 
 // Midnight is taken on the clock of the day it belongs to, so a day next to a

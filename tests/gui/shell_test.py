@@ -8,6 +8,7 @@ import signal
 import struct
 import subprocess
 import sys
+import threading
 import time
 import traceback
 import wave
@@ -24,6 +25,9 @@ CLOSE_BUTTON = (282, 105)
 HIDE_BOX = (340, 39)
 SUMMARY_BOX = (340, 51)
 SUMMARY_BUTTON = (363, 10)
+ADD_BUTTON = (282, 24)
+
+EDITOR_TITLE = "Propri\u00e9t\u00e9s de l'alarme"
 
 SUMMARY_TITLE = "R\u00e9sum\u00e9 du jour"
 SUMMARY_BORDER = 3  # pixels of the summary's own frame on each side
@@ -107,44 +111,29 @@ def runs(colours):
     return [tuple(run) for run in found]
 
 
-# -- start-up --------------------------------------------------------------
+# -- start-up, the tray icon, hiding and quitting ---------------------------
 
-def test_visible_start(s):
-    process = s.start()
-    started_visible(s, process)
-    s.sync_with(process)
-    assert s.read("VOBRIK.INI") is None, "settings were written without a click"
-    assert s.read("ALARMS.VBK") is None, "the reminder file was written at start"
-
-
-def test_hide_argument_starts_in_the_tray(s):
-    started_hidden(s, s.start("hide"))
-
-
-def test_hide_setting_starts_in_the_tray(s):
-    s.write("VOBRIK.INI", b"hide=1\r\n")
-    started_hidden(s, s.start())
-
-
-def test_other_arguments_do_not_hide(s):
-    process = s.start("-hide", "HIDE")
-    started_visible(s, process)
+def test_start_up_shows_or_hides_the_frame(s):
+    for settings, args, hidden in [(None, (), False), (None, ("hide",), True),
+                                   (b"hide=1\r\n", (), True), (None, ("-hide", "HIDE"), False)]:
+        if settings:
+            s.write("VOBRIK.INI", settings)
+        elif os.path.exists(s.path("VOBRIK.INI")):
+            os.remove(s.path("VOBRIK.INI"))
+        process = s.start(*args)
+        if hidden:
+            started_hidden(s, process)
+        else:
+            started_visible(s, process)
+            s.sync_with(process)
+        assert s.read("ALARMS.VBK") is None, "the reminder file was written at start"
+        assert s.read("VOBRIK.INI") == settings, "settings were written without a click"
+        process.send_signal(signal.SIGTERM)
+        assert s.exit_code(process) == 0
+        wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
 
 
-# -- tray icon -------------------------------------------------------------
-
-def test_left_and_right_presses_on_the_tray_icon_show_the_frame(s):
-    process = s.start("HIDE")
-    started_hidden(s, process)
-    s.press_tray(process, 1)
-    frame = shown_frame(s, process)
-    s.click_dialog_units(frame, *CLOSE_BUTTON)
-    wait_for(lambda: not s.x.viewable(frame), '"Fermer" to hide the frame')
-    s.press_tray(process, 3)
-    wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
-
-
-def test_other_tray_messages_change_nothing(s):
+def test_button_presses_on_the_tray_icon_show_the_frame(s):
     process = s.start("HIDE")
     started_hidden(s, process)
     icon = s.wait_docked(process)
@@ -154,10 +143,13 @@ def test_other_tray_messages_change_nothing(s):
     s.sync_with(process)
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", process)), \
         "a move, a middle click or a wheel turn showed the frame"
-    assert s.tray_icon(process) == icon
+    s.press_tray(process, 1)
+    frame = shown_frame(s, process)
+    s.click_dialog_units(frame, *CLOSE_BUTTON)
+    wait_for(lambda: not s.x.viewable(frame), '"Fermer" to hide the frame')
+    s.press_tray(process, 3)
+    wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
 
-
-# -- hiding and quitting ---------------------------------------------------
 
 def test_escape_and_enter_hide_the_frame(s):
     process = s.start()
@@ -181,34 +173,26 @@ def test_escape_and_enter_hide_the_frame(s):
 def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
     process = s.start()
     frame = started_visible(s, process)
-    s.wait_active(frame)
-    s.click_dialog_units(frame, *QUIT_BUTTON)
-    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
-                   "the quit question")
-    assert not s.x.viewable(frame), "the frame should go before the question"
-    s.wait_active(box)
-    s.key("alt+n")
-    wait_for(lambda: not s.windows_named("Confirmation", process), "the question to close")
-    s.sync_with(process)
-    assert process.poll() is None, "No ended the program"
-    assert not s.x.viewable(frame)
-    icon = s.wait_docked(process)
-
-    s.press_tray(process, 1)
-    wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
-    s.wait_active(frame)
-    s.click_dialog_units(frame, *QUIT_BUTTON)
-    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
-                   "the quit question")
-    s.wait_active(box)
-    s.key("alt+o")
+    for answer in ("alt+n", "alt+o"):
+        s.wait_active(frame)
+        s.click_dialog_units(frame, *QUIT_BUTTON)
+        box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
+                       "the quit question")
+        assert not s.x.viewable(frame), "the frame should go before the question"
+        s.wait_active(box)
+        s.key(answer)
+        if answer == "alt+n":
+            wait_for(lambda: not s.windows_named("Confirmation", process), "the question to close")
+            s.sync_with(process)
+            assert process.poll() is None and not s.x.viewable(frame), "No ended the program"
+            s.press_tray(process, 1)
+            wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
     assert s.exit_code(process) == 0
-    wait_for(lambda: s.tray_icon(process) is None and icon not in
-             [w for w, _ in s.x.tree()], "the tray icon to go")
+    wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
     assert s.read("ALARMS.VBK") is None and s.read("VOBRIK.INI") is None, "quitting wrote files"
 
 
-def test_close_request_on_the_focused_frame_hides_it(s):
+def test_close_request_hides_the_focused_frame_and_ends_a_hidden_one(s):
     process = s.start()
     frame = started_visible(s, process)
     s.wait_active(frame)
@@ -216,13 +200,6 @@ def test_close_request_on_the_focused_frame_hides_it(s):
     wait_for(lambda: not s.x.viewable(frame), "the close request to hide the frame")
     s.sync_with(process)
     assert process.poll() is None, "a close request on the active frame ended the program"
-
-
-def test_close_request_while_hidden_ends_the_program(s):
-    process = s.start()
-    frame = started_visible(s, process)
-    s.click_dialog_units(frame, *CLOSE_BUTTON)
-    wait_for(lambda: not s.x.viewable(frame), '"Fermer" to hide the frame')
     s.x.send_delete_window(frame)
     assert s.exit_code(process) == 0
     assert not s.windows_named("Confirmation", process)
@@ -242,36 +219,21 @@ def test_second_copy_shows_the_first_and_exits(s):
     assert not s.windows_named("Confirmation")
 
 
-def test_lock_held_without_an_answer_shows_the_second_message(s):
-    os.mkdir(os.path.join(s.runtime, "vobrik"), 0o700)
-    with open(os.path.join(s.runtime, "vobrik", "VobrikMutex.lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        process = s.start()
-        box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
-                       "the error message")
-        s.wait_active(box)
-        s.key("Return")
-        assert s.exit_code(process) == 0
-        assert not s.windows_named("Vobrik", process)
-
-
-def test_unsafe_runtime_directory_shows_the_first_message(s):
-    os.mkdir(os.path.join(s.runtime, "vobrik"), 0o777)
-    os.chmod(os.path.join(s.runtime, "vobrik"), 0o777)
-    process = s.start()
-    box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
-                   "the error message")
-    s.wait_active(box)
-    s.key("Return")
-    assert s.exit_code(process) == 0
-
-
-def test_sigterm_ends_the_program_cleanly(s):
-    process = s.start()
-    started_visible(s, process)
-    process.send_signal(signal.SIGTERM)
-    assert s.exit_code(process) == 0
-    wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
+def test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error(s):
+    folder = os.path.join(s.runtime, "vobrik")
+    os.mkdir(folder)
+    for mode, locked in [(0o777, False), (0o700, True)]:
+        os.chmod(folder, mode)
+        with open(os.path.join(folder, "VobrikMutex.lock"), "w") as lock:
+            if locked:
+                fcntl.flock(lock, fcntl.LOCK_EX)
+            process = s.start()
+            box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
+                           "the error message")
+            s.wait_active(box)
+            s.key("Return")
+            assert s.exit_code(process) == 0
+            assert not s.windows_named("Vobrik", process)
 
 
 def test_sigterm_during_the_quit_question_ends_the_program(s):
@@ -372,6 +334,68 @@ def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
         assert s.exit_code(process) == 0
 
 
+def test_ring_box_ticked_with_escape_settles_the_others(s):
+    now = int(time.time())
+    s.write("ALARMS.VBK", alarm(now - 60, "un") + alarm(now - 30, "deux"))
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    process = s.start("HIDE")
+    dialog, seen = s.ring_dialog(process)
+    s.wait_active(dialog)
+    s.wait_ring_guard(seen)
+    # From "Rappel": "Valider", the amount, the units, "Rappel dans", the box.
+    s.key("Tab", "Tab", "Tab", "Tab", "Tab", "space")
+    s.sync_with(process)
+    s.key("Escape")
+    wait_for(lambda: s.read("ALARMS.VBK") == b"", "the pass to settle both with Valider")
+    assert not [w for w in s.windows_named(s.RING_TITLE, process) if s.x.viewable(w)]
+
+
+def test_ring_ignores_a_key_held_as_it_falls_due(s):
+    s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "tenue"))
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    held = threading.Event()
+
+    def hold_enter():  # Enter would answer "Rappel"
+        while not held.is_set():
+            s.key("Return")
+    holder = threading.Thread(target=hold_enter)
+    process = s.start("HIDE")
+    holder.start()
+    try:
+        dialog, seen = s.ring_dialog(process)
+        wait_for(lambda: time.monotonic() > seen + 2, "two seconds of Enter")
+    finally:
+        held.set()
+        holder.join()
+    assert s.x.viewable(dialog), "the held key answered the ring"
+    s.answer_ring(process, "Escape")
+    wait_for(lambda: s.read("ALARMS.VBK") == b"", "the pass to save after Valider")
+
+
+# -- the editor ----------------------------------------------------------------
+
+def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
+    os.environ["TZ"] = "Europe/Paris"
+    time.tzset()
+    process = s.start()
+    frame = started_visible(s, process)
+    s.click_dialog_units(frame, *ADD_BUTTON)
+    editor = wait_for(lambda: next(iter(s.windows_named(EDITOR_TITLE, process)), None),
+                      "the editor")
+    s.wait_active(editor)
+    # Each edit takes one character fewer than its field, the message 199.
+    s.xdotool("type", "--delay", "2", "M" * 205)
+    for typed in ("123", "3", "20311", "8", "150"):  # day, month, year, hour, minute
+        s.key("Tab")
+        s.xdotool("type", typed)
+    s.key("Return")
+    wait_for(lambda: s.read("ALARMS.VBK"), "the editor to save the reminder")
+    [(when, message, kind, _, _)] = records(s.read("ALARMS.VBK"))
+    assert message.rstrip(b"\0") == b"M" * 199, message
+    assert time.localtime(when)[:5] == (2031, 3, 12, 8, 15), time.localtime(when)
+    assert kind == 1
+
+
 # -- the check timer -------------------------------------------------------
 
 def test_timer_runs_a_check_pass_on_a_due_reminder(s):
@@ -401,20 +425,6 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
 
 
 # -- the day summary ---------------------------------------------------------
-
-def test_summary_opens_at_start_before_the_first_check_pass(s):
-    now = int(time.time())
-    reminders = alarm(now - 3600, "en retard") + alarm(now + 86400, "demain")
-    s.write("ALARMS.VBK", reminders)
-    process = s.start("HIDE")
-    popup = shown_summary(s, process)
-    started_hidden(s, process)
-    # The first tick came a millisecond after set-up, long before this.
-    assert s.read("ALARMS.VBK") == reminders, "a check pass ran with the summary open"
-    x, y, width, height = s.x.geometry(popup)
-    assert (x, y, width) == (100, 100, 400), (x, y, width)
-    assert height >= 155, "set up for one line today and one tomorrow"
-
 
 def test_summary_button_opens_one_summary_at_a_time(s):
     s.write("VOBRIK.INI", NO_SUMMARY)
@@ -532,25 +542,15 @@ def test_without_a_tray_hiding_minimises(s):
 
 TESTS = {
     # name: (function, tray host, window manager)
-    "VisibleStart": (test_visible_start, True, False),
-    "HideArgumentStartsInTheTray": (test_hide_argument_starts_in_the_tray, True, False),
-    "HideSettingStartsInTheTray": (test_hide_setting_starts_in_the_tray, True, False),
-    "OtherArgumentsDoNotHide": (test_other_arguments_do_not_hide, True, False),
-    "TrayPressesShowTheFrame": (test_left_and_right_presses_on_the_tray_icon_show_the_frame,
-                                True, False),
-    "OtherTrayMessagesChangeNothing": (test_other_tray_messages_change_nothing, True, False),
+    "StartUpShowsOrHidesTheFrame": (test_start_up_shows_or_hides_the_frame, True, False),
+    "TrayPressesShowTheFrame": (test_button_presses_on_the_tray_icon_show_the_frame, True, False),
     "EscapeAndEnterHide": (test_escape_and_enter_hide_the_frame, True, True),
     "QuitNoStaysYesEnds": (test_quit_then_no_stays_in_the_tray_then_yes_ends, True, True),
-    "CloseRequestOnFocusedFrameHides": (test_close_request_on_the_focused_frame_hides_it,
-                                        True, True),
-    "CloseRequestWhileHiddenEnds": (test_close_request_while_hidden_ends_the_program,
-                                    True, False),
+    "CloseRequestHidesThenEnds": (
+        test_close_request_hides_the_focused_frame_and_ends_a_hidden_one, True, True),
     "SecondCopyShowsTheFirst": (test_second_copy_shows_the_first_and_exits, True, False),
-    "LockHeldWithoutAnswer": (test_lock_held_without_an_answer_shows_the_second_message,
-                              True, True),
-    "UnsafeRuntimeDirectory": (test_unsafe_runtime_directory_shows_the_first_message,
-                               True, True),
-    "SigtermEndsCleanly": (test_sigterm_ends_the_program_cleanly, True, False),
+    "UnsafeRuntimeDirectoryOrHeldLock": (
+        test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error, True, True),
     "SigtermDuringAQuestionEnds": (test_sigterm_during_the_quit_question_ends_the_program,
                                    True, False),
     "CheckBoxClicksRewriteSettings": (test_each_check_box_click_rewrites_the_settings,
@@ -559,9 +559,12 @@ TESTS = {
     "TimerRunsCheckPass": (test_timer_runs_a_check_pass_on_a_due_reminder, True, True),
     "DueReminderRingsAndIsAnswered": (
         test_a_due_reminder_rings_and_is_answered_from_the_keyboard, True, True),
+    "RingBoxTickedWithEscapeSettlesTheOthers": (
+        test_ring_box_ticked_with_escape_settles_the_others, True, True),
+    "RingIgnoresAKeyHeldAsItFallsDue": (test_ring_ignores_a_key_held_as_it_falls_due, True, True),
+    "EditorAddsTheTypedReminder": (
+        test_editor_adds_the_typed_reminder_within_its_field_limits, True, True),
     "WithoutTrayHidingMinimises": (test_without_a_tray_hiding_minimises, False, True),
-    "SummaryOpensAtStartBeforeTheCheckPass": (
-        test_summary_opens_at_start_before_the_first_check_pass, True, True),
     "SummaryButtonOpensOneAtATime": (test_summary_button_opens_one_summary_at_a_time, True, True),
     "SummaryClickClosesThenTheNextTickRings": (
         test_click_closes_the_summary_and_the_next_tick_rings, True, True),

@@ -1,27 +1,34 @@
-#include "Fakes.h"
+#include "Support.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <linux/capability.h>
-#include <sched.h>
 #include <stdexcept>
-#include <sys/mount.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace vobrik::test {
+
+int FakeList::AddString(const char* text) {
+    Lines.emplace_back(text, 0);
+    return static_cast<int>(Lines.size()) - 1;
+}
+
+int32_t FakeList::GetItemData(int index) {
+    return index >= 0 && index < static_cast<int>(Lines.size()) ? Lines[index].second : -1;
+}
 
 std::vector<std::string> FakeList::Texts() const {
     std::vector<std::string> texts;
     for (const auto& line : Lines)
         texts.push_back(line.first);
     return texts;
+}
+
+unsigned FakeTimer::SetTimer(unsigned id, unsigned ms) {
+    Calls.push_back("set " + std::to_string(id) + " " + std::to_string(ms));
+    return id;
 }
 
 int ScriptedRinger::Answer::Give(TAlarmCheckXfer& xfer) const {
@@ -70,7 +77,7 @@ ssize_t FaultyFileOps::Write(int fd, const void* buffer, size_t size) {
     return Fails(WriteCall) ? -1 : SystemFileOps().Write(fd, buffer, size);
 }
 int FaultyFileOps::Fsync(int fd) {
-    return Fails(FsyncCall) ? -1 : SystemFileOps().Fsync(fd);
+    return Fails(FsyncCall) ? -1 : Sync ? SystemFileOps().Fsync(fd) : 0;
 }
 int FaultyFileOps::Close(int fd) {
     // A failed close still releases the descriptor, as close(2) does on Linux.
@@ -85,106 +92,6 @@ int FaultyFileOps::Rename(const char* from, const char* to) {
 }
 int FaultyFileOps::Unlink(const char* path) {
     return Fails(UnlinkCall) ? -1 : SystemFileOps().Unlink(path);
-}
-
-const char* CallName(FaultyFileOps::TCall call) {
-    static const char* const names[] = {"open",  "read",   "write", "fsync",
-                                        "close", "rename", "unlink"};
-    return names[call];
-}
-
-namespace {
-
-// Once per process: a mount namespace of the test's own, whose mounts vanish
-// with the process, and with no propagation back to the system's.
-void EnterOwnMountNamespace() {
-    static const bool entered = [] {
-        if (::unshare(CLONE_NEWNS) != 0)
-            return false;
-        return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    }();
-    (void)entered;
-}
-
-std::string MountFailure(const char* what) {
-    return std::string(what) + " is not permitted here (" + std::strerror(errno) +
-           "); it needs root or CAP_SYS_ADMIN";
-}
-
-} // namespace
-
-ScopedMount ScopedMount::Tmpfs(const std::string& dir, const std::string& options) {
-    EnterOwnMountNamespace();
-    ScopedMount mount;
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0)
-        mount.Dir = dir;
-    else
-        mount.Why = MountFailure("mounting a tmpfs");
-    return mount;
-}
-
-ScopedMount ScopedMount::ReadOnlyBind(const std::string& dir) {
-    EnterOwnMountNamespace();
-    ScopedMount mount;
-    if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        mount.Why = MountFailure("a bind mount");
-        return mount;
-    }
-    mount.Dir = dir;
-    if (::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-        mount.Why = MountFailure("remounting read-only");
-        mount.Unmount();
-    }
-    return mount;
-}
-
-ScopedMount::ScopedMount(ScopedMount&& other) noexcept
-    : Dir(std::move(other.Dir)), Why(std::move(other.Why)) {
-    other.Dir.clear();
-}
-
-ScopedMount::~ScopedMount() {
-    Unmount();
-}
-
-bool ScopedMount::Unmount() {
-    if (Dir.empty())
-        return true;
-    if (::umount2(Dir.c_str(), MNT_DETACH) != 0)
-        return false;
-    Dir.clear();
-    return true;
-}
-
-namespace {
-
-constexpr unsigned PermissionOverrides[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
-
-bool SetPermissionOverrides(bool on) {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    for (unsigned cap : PermissionOverrides) {
-        if (on)
-            data[cap / 32].effective |= 1u << (cap % 32);
-        else
-            data[cap / 32].effective &= ~(1u << (cap % 32));
-    }
-    return ::syscall(SYS_capset, &header, data) == 0;
-}
-
-} // namespace
-
-ScopedFilePermissions::ScopedFilePermissions() {
-    if (::geteuid() != 0)
-        return;
-    Ok = Dropped = SetPermissionOverrides(false);
-}
-
-ScopedFilePermissions::~ScopedFilePermissions() {
-    if (Dropped)
-        SetPermissionOverrides(true);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : Name(name) {
@@ -213,8 +120,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::permissions(Dir, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(Dir, ignored);
 }
 
@@ -246,8 +151,7 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 TAlarm& TCoreRig::Add(int32_t when, const char* message, uint8_t type, int32_t every) {
@@ -257,6 +161,13 @@ TAlarm& TCoreRig::Add(int32_t when, const char* message, uint8_t type, int32_t e
     alarm.Type = type;
     alarm.EveryDays = every;
     return *Table.Append(alarm);
+}
+
+std::vector<std::string> TCoreRig::Schedule() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < Table.AlarmCount; ++i)
+        lines.push_back(ShowLocal(Table.Alarms[i]->When) + " " + Table.Alarms[i]->Message);
+    return lines;
 }
 
 } // namespace vobrik::test
