@@ -53,24 +53,6 @@ class AlarmTable : public ::testing::Test, protected TCoreRig {
     }
 };
 
-TEST_F(AlarmTable, RecordHasEveryFieldLittleEndianAtItsOffset) {
-    unsigned char bytes[AlarmRecordSize] = {0xF0, 0xC5, 0xA3, 0x41};
-    std::memset(bytes + 4, 'x', AlarmMessageSize); // no terminator in the field
-    const unsigned char tail[] = {9, 0xFE, 0xFF, 0xFF, 0xFF, 0x04, 0x03, 0x02, 0x01};
-    std::memcpy(bytes + 204, tail, sizeof tail);
-    TAlarm alarm;
-    DecodeAlarm(bytes, alarm);
-    EXPECT_EQ(0x41A3C5F0, alarm.When);
-    EXPECT_EQ(std::string(199, 'x'), alarm.Message);
-    EXPECT_EQ(9, alarm.Type) << "an unknown type is kept";
-    EXPECT_EQ(-2, alarm.EveryDays);
-    EXPECT_EQ(0x01020304, alarm.Id);
-
-    unsigned char again[AlarmRecordSize];
-    EncodeAlarm(alarm, again);
-    EXPECT_EQ(0, std::memcmp(bytes + 204, again + 204, sizeof tail));
-}
-
 TEST_F(AlarmTable, LoadDropsAnIncompleteTailAndSortsStablyWithIdsInFileOrder) {
     auto bytes = Images({{50, "late", atOnce, 0, 77}, {10, "first"}, {10, "second"},
                          {10, "third", atYearly, 5}, {5, "early"}});

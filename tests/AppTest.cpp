@@ -1,5 +1,4 @@
 #include "app/Settings.h"
-#include "app/StartUp.h"
 
 #include "Support.h"
 
@@ -50,7 +49,6 @@ TEST_F(Settings, LinesAreReadAsKeyEqualsValue) {
         std::string Text;
         const char* After;
     } cases[] = {
-        {"empty file", "", Before},
         {"keys in any case", "hide=0\nResume=1\n", "0 1 1 2 3 4"},
         {"blanks around a key count", "HIDE =0\n RESUME=1\n", Before},
         {"only a leading 1 is true", "HIDE=yes\nRESUME=1 and more\n", "0 1 1 2 3 4"},
@@ -58,9 +56,6 @@ TEST_F(Settings, LinesAreReadAsKeyEqualsValue) {
         {"beyond 32 bits, held at the ends", "POSX=99999999999\nPOSY=-99999999999\n",
          "1 0 2147483647 -2147483648 3 4"},
         {"the later line wins; split at the first =", "POSX=5\nPOSX=7=2\n", "1 0 7 2 3 4"},
-        {"comments and unknown keys", "; a comment\n\n[Vobrik]\nCOLOUR=red\nPOSY=5\n", "1 0 1 5 3 4"},
-        {"CR LF", "HIDE=0\r\nRESUME=1\r\nPOSX=150\r\nPOSY=160\r\nPOSH=170\r\nPOSW=180\r\n",
-         "0 1 150 160 170 180"},
         // Lines are read in pieces of 99 characters, each piece a line of its own.
         {"a 99-character piece, then the rest", std::string(99, 'x') + "POSX=42\n", "1 0 42 2 3 4"},
         {"key cut by a piece boundary", std::string(95, 'y') + "POSX=42\n", Before},
@@ -90,21 +85,6 @@ TEST_F(Settings, SaveWritesTheSixLinesThatReadBackToTheSameValues) {
     EXPECT_FALSE(LoadSettings(read, Messages, SystemFileOps(), File));
     EXPECT_FALSE(SaveSettings(Values, Messages, SystemFileOps(), File));
     EXPECT_EQ((std::vector<std::string>{"File Access Error", "File Access Error"}), Messages.Log);
-}
-
-TEST(StartUp, OnlyHideInAnyCaseAsFirstArgumentStartsHidden) {
-    const struct {
-        std::vector<const char*> Argv;
-        bool Hidden;
-    } cases[] = {
-        {{"vobrik", "HIDE"}, true},      {{"vobrik", "hide"}, true},
-        {{"vobrik", "HiDe", "x"}, true}, {{"vobrik"}, false},
-        {{"vobrik", "-hide"}, false},    {{"vobrik", "HIDDEN"}, false},
-        {{"vobrik", "HID"}, false},      {{"vobrik", "now", "HIDE"}, false},
-        {{"vobrik", "H\xCE" "DE"}, false}, // only ASCII letters are folded
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.Hidden, IsHideArgument(static_cast<int>(c.Argv.size()), c.Argv.data())) << c.Argv.back();
 }
 
 } // namespace
