@@ -3,6 +3,7 @@
 Usage: shell_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
 
 import fcntl
+import itertools
 import os
 import signal
 import struct
@@ -36,6 +37,15 @@ SUMMARY_BORDER = 3  # pixels of the summary's own frame on each side
 # where a test leaves its screenshots.
 DOC_DIR = None
 SCREENSHOTS = None
+
+TESTS = {}  # name: (function, tray host, window manager)
+
+
+def gui_test(name, tray=True, wm=False):
+    def register(function):
+        TESTS[name] = (function, tray, wm)
+        return function
+    return register
 
 
 def alarm(when, message, kind=1, every_days=0, ident=0):
@@ -102,17 +112,12 @@ def rgb(path):
 
 def runs(colours):
     """Runs of equal colours, as (colour, length)."""
-    found = []
-    for colour in colours:
-        if found and found[-1][0] == colour:
-            found[-1][1] += 1
-        else:
-            found.append([colour, 1])
-    return [tuple(run) for run in found]
+    return [(colour, len(list(run))) for colour, run in itertools.groupby(colours)]
 
 
 # -- start-up, the tray icon, hiding and quitting ---------------------------
 
+@gui_test("StartUpShowsOrHidesTheFrame")
 def test_start_up_shows_or_hides_the_frame(s):
     for settings, args, hidden in [(None, (), False), (None, ("hide",), True),
                                    (b"hide=1\r\n", (), True), (None, ("-hide", "HIDE"), False)]:
@@ -133,6 +138,7 @@ def test_start_up_shows_or_hides_the_frame(s):
         wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
 
 
+@gui_test("TrayPressesShowTheFrame")
 def test_button_presses_on_the_tray_icon_show_the_frame(s):
     process = s.start("HIDE")
     started_hidden(s, process)
@@ -151,6 +157,7 @@ def test_button_presses_on_the_tray_icon_show_the_frame(s):
     wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
 
 
+@gui_test("EscapeAndEnterHide", wm=True)
 def test_escape_and_enter_hide_the_frame(s):
     process = s.start()
     frame = started_visible(s, process)
@@ -170,6 +177,7 @@ def test_escape_and_enter_hide_the_frame(s):
     assert process.poll() is None
 
 
+@gui_test("QuitNoStaysYesEnds", wm=True)
 def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
     process = s.start()
     frame = started_visible(s, process)
@@ -192,6 +200,7 @@ def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
     assert s.read("ALARMS.VBK") is None and s.read("VOBRIK.INI") is None, "quitting wrote files"
 
 
+@gui_test("CloseRequestHidesThenEnds", wm=True)
 def test_close_request_hides_the_focused_frame_and_ends_a_hidden_one(s):
     process = s.start()
     frame = started_visible(s, process)
@@ -205,6 +214,7 @@ def test_close_request_hides_the_focused_frame_and_ends_a_hidden_one(s):
     assert not s.windows_named("Confirmation", process)
 
 
+@gui_test("SecondCopyShowsTheFirst")
 def test_second_copy_shows_the_first_and_exits(s):
     first = s.start("HIDE")
     started_hidden(s, first)
@@ -219,6 +229,7 @@ def test_second_copy_shows_the_first_and_exits(s):
     assert not s.windows_named("Confirmation")
 
 
+@gui_test("UnsafeRuntimeDirectoryOrHeldLock", wm=True)
 def test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error(s):
     folder = os.path.join(s.runtime, "vobrik")
     os.mkdir(folder)
@@ -236,6 +247,7 @@ def test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error(s):
             assert not s.windows_named("Vobrik", process)
 
 
+@gui_test("SigtermDuringAQuestionEnds")
 def test_sigterm_during_the_quit_question_ends_the_program(s):
     s.write("VOBRIK.INI", DEFAULT_SETTINGS)
     process = s.start()
@@ -250,6 +262,7 @@ def test_sigterm_during_the_quit_question_ends_the_program(s):
 
 # -- settings ----------------------------------------------------------------
 
+@gui_test("CheckBoxClicksRewriteSettings")
 def test_each_check_box_click_rewrites_the_settings(s):
     s.write("VOBRIK.INI", b"POSX=150\nposy=-20\n; mine\nPOSW=640\n")
     process = s.start()
@@ -268,6 +281,7 @@ def test_each_check_box_click_rewrites_the_settings(s):
              '"Cacher" again to write the settings')
 
 
+@gui_test("UnreadableSettingsStopSetUp", wm=True)
 def test_unreadable_settings_stop_the_set_up(s):
     os.mkdir(s.path("VOBRIK.INI"))  # exists, cannot be read as a file
     s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "due"))
@@ -286,6 +300,7 @@ def test_unreadable_settings_stop_the_set_up(s):
 
 # -- the ring ----------------------------------------------------------------
 
+@gui_test("DueReminderRingsAndIsAnswered", wm=True)
 def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
     os.environ["TZ"] = "Europe/Paris"
     time.tzset()
@@ -334,6 +349,7 @@ def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
         assert s.exit_code(process) == 0
 
 
+@gui_test("RingBoxTickedWithEscapeSettlesTheOthers", wm=True)
 def test_ring_box_ticked_with_escape_settles_the_others(s):
     now = int(time.time())
     s.write("ALARMS.VBK", alarm(now - 60, "un") + alarm(now - 30, "deux"))
@@ -350,6 +366,7 @@ def test_ring_box_ticked_with_escape_settles_the_others(s):
     assert not [w for w in s.windows_named(s.RING_TITLE, process) if s.x.viewable(w)]
 
 
+@gui_test("RingIgnoresAKeyHeldAsItFallsDue", wm=True)
 def test_ring_ignores_a_key_held_as_it_falls_due(s):
     s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "tenue"))
     s.write("VOBRIK.INI", NO_SUMMARY)
@@ -374,6 +391,7 @@ def test_ring_ignores_a_key_held_as_it_falls_due(s):
 
 # -- the editor ----------------------------------------------------------------
 
+@gui_test("EditorAddsTheTypedReminder", wm=True)
 def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
     os.environ["TZ"] = "Europe/Paris"
     time.tzset()
@@ -398,6 +416,7 @@ def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
 
 # -- the check timer -------------------------------------------------------
 
+@gui_test("TimerRunsCheckPass", wm=True)
 def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     os.environ["TZ"] = "Europe/Paris"
     time.tzset()
@@ -426,6 +445,7 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
 
 # -- the day summary ---------------------------------------------------------
 
+@gui_test("SummaryButtonOpensOneAtATime", wm=True)
 def test_summary_button_opens_one_summary_at_a_time(s):
     s.write("VOBRIK.INI", NO_SUMMARY)
     process = s.start()
@@ -444,6 +464,7 @@ def test_summary_button_opens_one_summary_at_a_time(s):
     shown_summary(s, process)
 
 
+@gui_test("SummaryClickClosesThenTheNextTickRings", wm=True)
 def test_click_closes_the_summary_and_the_next_tick_rings(s):
     reminders = alarm(int(time.time()) - 3600, "en retard")
     s.write("ALARMS.VBK", reminders)
@@ -465,6 +486,7 @@ def test_click_closes_the_summary_and_the_next_tick_rings(s):
     wait_for(lambda: s.read("ALARMS.VBK") == b"", "the check pass to save the table")
 
 
+@gui_test("SummaryScreenshotShowsBothPanels", wm=True)
 def test_summary_screenshot_shows_both_panels(s):
     """The real program's summary on the screen, pixel by pixel down one
     column: the cyan today panel with its blue rule, the 4-pixel panel line,
@@ -523,6 +545,7 @@ def test_summary_screenshot_shows_both_panels(s):
 
 # -- no notification area ------------------------------------------------------
 
+@gui_test("WithoutTrayHidingMinimises", tray=False, wm=True)
 def test_without_a_tray_hiding_minimises(s):
     process = s.start("HIDE")
     frame = s.frame(process)
@@ -538,38 +561,6 @@ def test_without_a_tray_hiding_minimises(s):
     s.key("Escape")
     wait_for(lambda: s.x.iconic(frame), "Escape to minimise the frame")
     assert process.poll() is None
-
-
-TESTS = {
-    # name: (function, tray host, window manager)
-    "StartUpShowsOrHidesTheFrame": (test_start_up_shows_or_hides_the_frame, True, False),
-    "TrayPressesShowTheFrame": (test_button_presses_on_the_tray_icon_show_the_frame, True, False),
-    "EscapeAndEnterHide": (test_escape_and_enter_hide_the_frame, True, True),
-    "QuitNoStaysYesEnds": (test_quit_then_no_stays_in_the_tray_then_yes_ends, True, True),
-    "CloseRequestHidesThenEnds": (
-        test_close_request_hides_the_focused_frame_and_ends_a_hidden_one, True, True),
-    "SecondCopyShowsTheFirst": (test_second_copy_shows_the_first_and_exits, True, False),
-    "UnsafeRuntimeDirectoryOrHeldLock": (
-        test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error, True, True),
-    "SigtermDuringAQuestionEnds": (test_sigterm_during_the_quit_question_ends_the_program,
-                                   True, False),
-    "CheckBoxClicksRewriteSettings": (test_each_check_box_click_rewrites_the_settings,
-                                      True, False),
-    "UnreadableSettingsStopSetUp": (test_unreadable_settings_stop_the_set_up, True, True),
-    "TimerRunsCheckPass": (test_timer_runs_a_check_pass_on_a_due_reminder, True, True),
-    "DueReminderRingsAndIsAnswered": (
-        test_a_due_reminder_rings_and_is_answered_from_the_keyboard, True, True),
-    "RingBoxTickedWithEscapeSettlesTheOthers": (
-        test_ring_box_ticked_with_escape_settles_the_others, True, True),
-    "RingIgnoresAKeyHeldAsItFallsDue": (test_ring_ignores_a_key_held_as_it_falls_due, True, True),
-    "EditorAddsTheTypedReminder": (
-        test_editor_adds_the_typed_reminder_within_its_field_limits, True, True),
-    "WithoutTrayHidingMinimises": (test_without_a_tray_hiding_minimises, False, True),
-    "SummaryButtonOpensOneAtATime": (test_summary_button_opens_one_summary_at_a_time, True, True),
-    "SummaryClickClosesThenTheNextTickRings": (
-        test_click_closes_the_summary_and_the_next_tick_rings, True, True),
-    "SummaryScreenshotShowsBothPanels": (test_summary_screenshot_shows_both_panels, True, True),
-}
 
 
 def main():
