@@ -1,7 +1,7 @@
 // One whole summary paint on the toolkit's drawing surface, into a memory
 // bitmap: the real text layout and rendering that the recording surface of
 // the other benchmarks leaves out. It needs an X display, for instance:
-//   python3 tests/gui/with_display.py build/vobrik_wx_bench
+//   xvfb-run -a build/vobrik_wx_bench
 
 #include "summary/ResWin.h"
 #include "summary/SummaryLines.h"
