@@ -49,11 +49,6 @@ class TypedDialog : public IAlarmEditDialog {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vobrik::fuzz::UseZone("Europe/Paris");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < AlarmRecordSize)
         return 0;

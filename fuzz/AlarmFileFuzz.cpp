@@ -114,11 +114,6 @@ void CheckTable(const TAlarmTable& table) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vobrik::fuzz::UseZone("Europe/Paris");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("ALARMS.VBK");

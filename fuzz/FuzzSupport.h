@@ -1,6 +1,6 @@
 #pragma once
 
-// What every harness needs beside the test support: a fixed zone, a scratch
+// What every harness needs beside the test support: the zone, a scratch
 // directory that lives as long as the process, unsynced file calls (syncs only
 // slow the fuzzer), and a way to stop with a clear reason when a property does
 // not hold, which the fuzzer then reports with the input.
@@ -27,11 +27,6 @@ inline test::FaultyFileOps& UnsyncedFiles() {
     return files;
 }
 
-inline void UseZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-}
-
 [[noreturn]] inline void Violated(const char* property) {
     std::fprintf(stderr, "property violated: %s\n", property);
     std::abort();
@@ -44,3 +39,10 @@ inline void UseZone(const char* zone) {
     } while (false)
 
 } // namespace vobrik::fuzz
+
+// Every harness reads the clock in Paris.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    return 0;
+}

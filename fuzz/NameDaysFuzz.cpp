@@ -60,11 +60,6 @@ void PaintSummary(const std::string& path, int32_t width) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vobrik::fuzz::UseZone("Europe/Paris");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = vobrik::fuzz::ScratchPath("FETES.TXT");
     vobrik::fuzz::WriteScratchFile(path, data, size);
