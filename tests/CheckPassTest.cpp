@@ -231,10 +231,12 @@ TEST_F(CheckPass, TimerIsStoppedForThePassAndRestartedAfterIt) {
     EXPECT_EQ(std::vector<std::string>{"set 1 30000"}, Timer.Calls);
 
     Clock.Time += 1;
+    Add(Clock.Time, "now");
     Ringer.Script = {Ack};
     Ringer.OnShow = [&] { EXPECT_EQ("kill 1", Timer.Calls.back()); };
     Tick();
     EXPECT_EQ((std::vector<std::string>{"set 1 30000", "kill 1", "set 1 30000"}), Timer.Calls);
+    EXPECT_EQ(std::vector<std::string>{"now"}, List.Texts()) << "due only once the clock has passed it";
 }
 
 TEST_F(CheckPass, OpenSummaryHoldsTheRingUntilItCloses) {
