@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vobrik {
 
@@ -79,6 +80,15 @@ std::string WindowLookupPath(const char* title) {
 
 namespace {
 
+// False when the path does not fit a socket address.
+bool LookupAddress(const std::string& path, sockaddr_un& address) {
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
 // -1 when nobody listens there (yet), 0 for no answer, 1 for an answer.
 int AskToShow(const sockaddr_un& address) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -108,12 +118,9 @@ int AskToShow(const sockaddr_un& address) {
 } // namespace
 
 bool BringRunningWindowForward(const char* title, int waitMs) {
-    const std::string path = WindowLookupPath(title);
     sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof address.sun_path)
+    if (!LookupAddress(WindowLookupPath(title), address))
         return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
 
     constexpr int RetryMs = 50;
     for (int waited = 0;; waited += RetryMs) {
@@ -122,6 +129,44 @@ bool BringRunningWindowForward(const char* title, int waitMs) {
             return outcome == 1;
         ::usleep(RetryMs * 1000);
     }
+}
+
+TWindowLookupServer::TWindowLookupServer(const char* title, std::function<void()> show)
+    : Path(WindowLookupPath(title)), Show(std::move(show)) {
+    sockaddr_un address{};
+    if (!LookupAddress(Path, address))
+        return;
+    Socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (Socket < 0)
+        return;
+    ::unlink(Path.c_str());
+    if (::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(Socket, 4) != 0) {
+        ::close(Socket);
+        Socket = -1;
+    }
+}
+
+TWindowLookupServer::~TWindowLookupServer() {
+    if (Socket >= 0) {
+        ::close(Socket);
+        ::unlink(Path.c_str());
+    }
+}
+
+void TWindowLookupServer::AnswerRequest() {
+    const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0)
+        return;
+    // The asking copy writes its request as soon as it is connected.
+    pollfd p{connection, POLLIN, 0};
+    char request[32] = {};
+    if (::poll(&p, 1, 1000) == 1 && ::recv(connection, request, sizeof request - 1, 0) > 0 &&
+        std::strncmp(request, "show", 4) == 0) {
+        Show();
+        ::send(connection, "ok\n", 3, MSG_NOSIGNAL);
+    }
+    ::close(connection);
 }
 
 } // namespace vobrik

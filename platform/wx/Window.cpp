@@ -1,10 +1,9 @@
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
-#include "core/Services.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/Resources.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Resources.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -17,12 +16,6 @@
 #include <wx/toplevel.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace vobrik {
 
@@ -323,63 +316,29 @@ bool TWindow::KillTimer(unsigned id) {
 // ---------------------------------------------------------------------------
 // TFrameWindow
 
-// Answers the lookup of a second copy of the program: a local socket named
-// after the frame's title, on which a "show" request brings the frame forward.
+// Answers the lookup of a second copy of the program from the message loop:
+// a "show" request brings the frame forward.
 class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
   public:
-    TFinder(TFrameWindow& frame, std::string path) : Frame(frame), Path(std::move(path)) {
-        sockaddr_un address{};
-        if (Path.empty() || Path.size() >= sizeof address.sun_path)
-            return;
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, Path.c_str(), Path.size() + 1);
-        Socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (Socket < 0)
-            return;
-        // The caller holds the program's lock, so a socket left here is the
-        // remains of a copy that died.
-        ::unlink(Path.c_str());
-        if (::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(Socket, 4) != 0) {
-            ::close(Socket);
-            Socket = -1;
-            return;
-        }
-        Source = wxEventLoopBase::AddSourceForFD(Socket, this, wxEVENT_SOURCE_INPUT);
+    explicit TFinder(TFrameWindow& frame)
+        : Server(frame.Title.c_str(), [&frame] {
+              frame.BringWindowToTop();
+              frame.ShowWindow(SW_SHOW);
+              frame.ShowWindow(SW_RESTORE);
+              frame.SetForegroundWindow();
+          }) {
+        if (Server.Descriptor() >= 0)
+            Source =
+                wxEventLoopBase::AddSourceForFD(Server.Descriptor(), this, wxEVENT_SOURCE_INPUT);
     }
+    ~TFinder() override { delete Source; }
 
-    ~TFinder() override {
-        delete Source;
-        if (Socket >= 0) {
-            ::close(Socket);
-            ::unlink(Path.c_str());
-        }
-    }
-
-    void OnReadWaiting() override {
-        const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
-            return;
-        // The asking copy writes its request as soon as it is connected.
-        pollfd p{connection, POLLIN, 0};
-        char request[32] = {};
-        if (::poll(&p, 1, 1000) == 1 && ::recv(connection, request, sizeof request - 1, 0) > 0 &&
-            std::strncmp(request, "show", 4) == 0) {
-            Frame.BringWindowToTop();
-            Frame.ShowWindow(SW_SHOW);
-            Frame.ShowWindow(SW_RESTORE);
-            Frame.SetForegroundWindow();
-            ::send(connection, "ok\n", 3, MSG_NOSIGNAL);
-        }
-        ::close(connection);
-    }
+    void OnReadWaiting() override { Server.AnswerRequest(); }
     void OnWriteWaiting() override {}
     void OnExceptionWaiting() override {}
 
   private:
-    TFrameWindow& Frame;
-    std::string Path;
-    int Socket = -1;
+    TWindowLookupServer Server;
     wxEventLoopSource* Source = nullptr;
 };
 
@@ -443,7 +402,7 @@ void TFrameWindow::SetupWindow() {
     // Found by a second copy from now on; it is answered once the message loop runs.
     TApplication* app = GetApplication();
     if (app != nullptr && app->GetMainWindow() == this)
-        Finder = std::make_unique<TFinder>(*this, WindowLookupPath(Title.c_str()));
+        Finder = std::make_unique<TFinder>(*this);
     // The client is set up while the frame is being created, so that it can
     // still decide how the frame is first shown.
     if (ClientWnd != nullptr && ClientWnd->CreateUnder(frame) && ShrinkToClient &&

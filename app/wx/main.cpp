@@ -1,8 +1,8 @@
 #include "app/StartUp.h"
-#include "app/VobrikApp.h"
+#include "app/wx/VobrikApp.h"
 #include "core/Services.h"
-#include "platform/Application.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
 
 #include <exception>
 #include <string>
