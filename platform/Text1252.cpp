@@ -124,28 +124,50 @@ std::string Utf8FromWindows1252(std::string_view text) {
     return out;
 }
 
-std::string Windows1252FromUtf8(std::string_view text) {
-    const std::string composed = Composed(Sanitised(text));
-    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(composed.data());
-    const auto size = static_cast<utf8proc_ssize_t>(composed.size());
-    std::string out;
-    out.reserve(composed.size());
+namespace {
+
+// Calls each(cluster, utf8 of the cluster) for each grapheme cluster of valid,
+// composed UTF-8.
+template <typename Each> void ForEachCluster(const std::string& text, Each each) {
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
     std::u32string cluster;
+    utf8proc_ssize_t begin = 0;
     utf8proc_int32_t state = 0;
     for (utf8proc_ssize_t at = 0; at < size;) {
         utf8proc_int32_t c = 0;
-        at += utf8proc_iterate(bytes + at, size - at, &c);
+        const utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
         if (!cluster.empty() &&
             utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(cluster.back()), c,
                                              &state)) {
-            AppendCluster(out, cluster);
+            each(cluster, std::string_view(text).substr(begin, at - begin));
             cluster.clear();
+            begin = at;
         }
         cluster.push_back(static_cast<char32_t>(c));
+        at += length;
     }
     if (!cluster.empty())
+        each(cluster, std::string_view(text).substr(begin));
+}
+
+} // namespace
+
+std::string Windows1252FromUtf8(std::string_view text) {
+    const std::string composed = Composed(Sanitised(text));
+    std::string out;
+    out.reserve(composed.size());
+    ForEachCluster(composed, [&out](const std::u32string& cluster, std::string_view) {
         AppendCluster(out, cluster);
+    });
     return out;
+}
+
+std::string LastGrapheme(std::string_view utf8) {
+    std::string last;
+    ForEachCluster(Composed(Sanitised(utf8)),
+                   [&last](const std::u32string&, std::string_view bytes) { last = bytes; });
+    return last;
 }
 
 std::string UpperCaseAscii(std::string_view text) {

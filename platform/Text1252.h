@@ -17,6 +17,10 @@ std::string Utf8FromWindows1252(std::string_view text);
 // and each byte that is not UTF-8 one '?', so nothing disappears unseen.
 std::string Windows1252FromUtf8(std::string_view text);
 
+// The last grapheme cluster of UTF-8 text: what the user sees as its last
+// character, however many code points make it.
+std::string LastGrapheme(std::string_view utf8);
+
 // Upper-cased as the C locale does it: only the ASCII letters change, the
 // accented ones stay as they are.
 std::string UpperCaseAscii(std::string_view text);

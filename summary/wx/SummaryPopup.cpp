@@ -70,7 +70,23 @@ class TSummaryPopup : public wxFrame {
     TResWin* Open() {
         KeepWithinSight(Win->Attr, Win->SetupHeight());
         Win->SetupWindow(Shell);
-        ShowWithoutActivating();
+        // It takes the focus as any window shown does, but never from a
+        // dialog that waits for an answer, such as the ring.
+        if (TModalScope::Depth() != 0) {
+            ShowWithoutActivating();
+            return Win.get();
+        }
+        // The focus is asked for once the window is mapped: the window
+        // manager may not give it to one that is only being mapped.
+        Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+            event.Skip();
+            if (event.IsShown())
+                CallAfter([this] {
+                    if (!Gone)
+                        Raise();
+                });
+        });
+        Show();
         return Win.get();
     }
 
