@@ -37,6 +37,8 @@ def added_message(s, process, keys):
     """Opens the editor with "Ajouter", runs keys in it, answers OK and gives
     the stored bytes of the new reminder's message."""
     frame = started_visible(s, process)
+    s.wait_active(frame)
+    s.sync_with(process)
     s.click_dialog_units(frame, *ADD_BUTTON)
     box = editor(s, process)
     keys()
@@ -145,7 +147,7 @@ def test_typed_text_is_stored_as_windows_1252(s):
         shown = []
 
         def keys():
-            s.xdotool("type", "--delay", "20", typed)
+            s.xdotool("type", "--delay", "80", typed)
             s.key("ctrl+a", "ctrl+c")  # what the edit shows, through the clipboard
             shown.append(subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=s.env(),
                                         capture_output=True, timeout=20).stdout)
