@@ -75,7 +75,6 @@ def test_keys_in_the_main_dialog(s):
         if opens is not None:
             box = wait_for(lambda: next(iter(s.windows_named(opens, process)), None), opens)
             s.wait_active(box)  # the summary too takes the focus as it opens
-        assert not opens == EDITOR or s.windows_named(EDITOR, process)
         assert opens == EDITOR or not s.windows_named(EDITOR, process), f"{keys} opened the editor"
         assert len(records(s.read("ALARMS.VBK"))) == 2, f"{keys} deleted a reminder"
         process.kill()
@@ -113,7 +112,7 @@ def test_pastes_keep_what_fits(s):
     cases = [
         # text in the field, keys that select, clipboard, stored message
         ("Rendez-vous important", ["ctrl+a"], long, b"x" * 199),
-        ("abc", [], long, b"abc" + b"y" * 0 + b"x" * 196),
+        ("abc", [], long, b"abc" + b"x" * 196),
         ("abc", ["Home"], long, b"x" * 196 + b"abc"),
         ("", [], "un\r\ndeux\tfin\n", b"un deux fin "),
     ]
@@ -127,8 +126,7 @@ def test_pastes_keep_what_fits(s):
 
         def keys():
             s.xdotool("type", "--delay", "0", before)
-            s.key(*select) if select else None
-            s.key("ctrl+v")
+            s.key(*select, "ctrl+v")
         got = added_message(s, process, keys)
         assert got == stored, f"{before!r} + paste: {got!r}"
 
