@@ -8,9 +8,8 @@ import shutil
 import subprocess
 import sys
 import time
-import traceback
 
-from harness import Session, TimedOut, wait_for
+from harness import TimedOut, run, wait_for
 from shell_test import NO_SUMMARY, alarm, records, started_visible, summaries
 
 EDITOR = "Propri\u00e9t\u00e9s de l'alarme"
@@ -194,17 +193,8 @@ def main():
         print("\n".join(TESTS))
         return 0
     program, screenshots, name = sys.argv[1:4]
-    try:
-        with Session(os.path.abspath(program), wm=True,
-                     screenshots=os.path.join(os.path.abspath(screenshots), name)) as session:
-            TESTS[name](session)
-    except Exception:
-        traceback.print_exc()
-        print(f"FAILED {name}")
-        return 1
-    print(f"passed {name}")
-    return 0
-
+    return run(name, TESTS[name], os.path.abspath(program),
+               os.path.join(os.path.abspath(screenshots), name), wm=True)
 
 if __name__ == "__main__":
     sys.exit(main())
