@@ -45,12 +45,12 @@ def wait_for(condition, what, timeout=DEADLINE):
         time.sleep(POLL)
 
 
-def run_test(name, function, **session):
-    """Runs one named test in a session of its own; prints its result and gives
-    the exit status."""
+def run(name, function, program, screenshots, tray=True, wm=False):
+    """Runs one test in a session of its own and says how it went; 0 when it
+    passed."""
     try:
-        with Session(**session) as s:
-            function(s)
+        with Session(program, tray=tray, wm=wm, screenshots=screenshots) as session:
+            function(session)
     except Exception:  # a failed check or a broken session alike
         traceback.print_exc()
         print(f"FAILED {name}")

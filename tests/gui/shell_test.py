@@ -14,7 +14,7 @@ import threading
 import time
 import wave
 
-from harness import DEADLINE, faketime, run_test, wait_for
+from harness import DEADLINE, faketime, run, wait_for
 
 RECORD = 213
 DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
@@ -594,7 +594,7 @@ def main():
     DOC_DIR = os.path.join(os.path.dirname(program), "doc")
     SCREENSHOTS = os.path.join(os.path.abspath(screenshots), name)
     function, tray, wm = TESTS[name]
-    return run_test(name, function, program=program, tray=tray, wm=wm, screenshots=SCREENSHOTS)
+    return run(name, function, program, SCREENSHOTS, tray=tray, wm=wm)
 
 
 if __name__ == "__main__":

@@ -14,7 +14,7 @@ import gi
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
-from harness import run_test, wait_for  # noqa: E402
+from harness import run, wait_for  # noqa: E402
 
 ITEM = "org.kde.StatusNotifierItem"
 WATCHER = "org.kde.StatusNotifierWatcher"
@@ -182,9 +182,9 @@ def main():
         return 0
     program, screenshots, name = sys.argv[1:4]
     function, tray = TESTS[name]
-    return run_test(name, lambda s: function(s, tray), program=os.path.abspath(program),
-                    tray=tray, wm=True,
-                    screenshots=os.path.join(os.path.abspath(screenshots), name))
+    return run(name, lambda s: function(s, tray), os.path.abspath(program),
+               os.path.join(os.path.abspath(screenshots), name), tray=tray, wm=True)
+
 
 if __name__ == "__main__":
     sys.exit(main())
