@@ -17,6 +17,8 @@ import traceback
 from harness import Session, wait_for
 
 SKIPPED = 77
+# Another apt or dpkg at work on the machine is waited for, not failed on.
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 
 
 def run(*argv, **kwargs):
@@ -81,7 +83,7 @@ def main():
                                  capture_output=True, text=True)
         assert lintian.returncode == 0, f"lintian rejects the package:\n{lintian.stdout}"
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-        run("apt-get", "install", "-y", "-q", "--no-install-recommends", package, env=env)
+        run(*APT, "install", "--no-install-recommends", package, env=env)
         installed = True
         check_installed_program(screenshots)
     except Exception:
@@ -90,7 +92,7 @@ def main():
         return 1
     finally:
         if installed:
-            subprocess.run(["apt-get", "purge", "-y", "-q", "vobrik"], stdout=subprocess.DEVNULL,
+            subprocess.run([*APT, "purge", "vobrik"], stdout=subprocess.DEVNULL,
                            env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         shutil.rmtree(out, ignore_errors=True)
     print("passed Package.InstalledProgramStartsFromItsDesktopEntries")
