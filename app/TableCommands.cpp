@@ -22,7 +22,7 @@ namespace {
 constexpr const char* ProgramTitle = "Vobrik";
 constexpr const char* ProgramLock = "VobrikMutex";
 // How long a command waits for a starting copy or another command to finish.
-constexpr auto BusyWait = std::chrono::seconds(10);
+constexpr auto BusyWait = std::chrono::seconds(30);
 constexpr int AnswerTimeoutMs = 10000;
 
 // A list that shows nothing: a command has no window.
@@ -232,6 +232,21 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
                                         " ; quittez-le pour travailler sur " + request.Dir);
     return RunTableCommand(table, request,
                            here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)");
+}
+
+std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
+    std::string cwd;
+    std::vector<std::string> args;
+    if (!DecodeRequest(payload, cwd, args))
+        return EncodeReply(Refusal(ExitUsage, "requ\xC3\xAAte illisible"));
+    // A ring or the editor may stay open for hours: a script is better told
+    // at once than kept waiting, and the table is in use until it closes.
+    if (busy)
+        return EncodeReply(Refusal(ExitRefused, "Vobrik est occup\xC3\xA9 : une de ses "
+                                                "fen\xC3\xAAtres attend une r\xC3\xA9ponse "
+                                                "(alarme, \xC3\xA9" "diteur ou message) ; "
+                                                "r\xC3\xA9" "essayez une fois ferm\xC3\xA9" "e"));
+    return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
 }
 
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {

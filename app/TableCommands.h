@@ -24,6 +24,10 @@ TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::s
 TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
                              const std::vector<std::string>& args);
 
+// The running copy's answer to an encoded request. A busy copy refuses it:
+// one that has a modal window open, or has not read its reminders yet.
+std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy);
+
 // The folder a request works on while no copy runs: --dir, read from `cwd`,
 // or the data folder of the desktop's launcher.
 std::string RequestFolder(const TRequest& request, const std::string& cwd);

@@ -126,11 +126,6 @@ def test_hide_setting_starts_in_the_tray(s):
     started_hidden(s, s.start())
 
 
-def test_other_arguments_do_not_hide(s):
-    process = s.start("-hide", "HIDE")
-    started_visible(s, process)
-
-
 # -- tray icon -------------------------------------------------------------
 
 def test_left_and_right_presses_on_the_tray_icon_show_the_frame(s):
@@ -535,7 +530,6 @@ TESTS = {
     "VisibleStart": (test_visible_start, True, False),
     "HideArgumentStartsInTheTray": (test_hide_argument_starts_in_the_tray, True, False),
     "HideSettingStartsInTheTray": (test_hide_setting_starts_in_the_tray, True, False),
-    "OtherArgumentsDoNotHide": (test_other_arguments_do_not_hide, True, False),
     "TrayPressesShowTheFrame": (test_left_and_right_presses_on_the_tray_icon_show_the_frame,
                                 True, False),
     "OtherTrayMessagesChangeNothing": (test_other_tray_messages_change_nothing, True, False),
