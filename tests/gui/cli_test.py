@@ -8,10 +8,9 @@ import os
 import socket
 import subprocess
 import sys
-import traceback
 
 from harness import DEADLINE, Session
-from shell_test import records, started_hidden
+from shell_test import main, records, started_hidden
 
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
 
@@ -126,31 +125,16 @@ def test_a_copy_started_during_a_command_waits_for_its_lock(s):
 
 
 TESTS = {
-    "HelpAndVersion": test_help_and_version_print_and_touch_nothing,
-    "UsageErrors": test_usage_errors_exit_2_with_a_french_hint,
-    "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
-    "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
-    "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
-    "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
-    "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
+    name: (function, True, False) for name, function in {
+        "HelpAndVersion": test_help_and_version_print_and_touch_nothing,
+        "UsageErrors": test_usage_errors_exit_2_with_a_french_hint,
+        "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
+        "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
+        "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
+        "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
+        "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
+    }.items()
 }
 
-
-def main():
-    if len(sys.argv) == 2 and sys.argv[1] == "--list":
-        print("\n".join(TESTS))
-        return 0
-    program, screenshots, name = sys.argv[1:4]
-    try:
-        with Session(os.path.abspath(program), screenshots=os.path.join(screenshots, name)) as s:
-            TESTS[name](s)
-    except Exception:
-        traceback.print_exc()
-        print(f"FAILED {name}")
-        return 1
-    print(f"passed {name}")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(TESTS))

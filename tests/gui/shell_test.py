@@ -563,16 +563,18 @@ TESTS = {
 }
 
 
-def main():
+def main(tests=None):
+    """Runs one test of a table like TESTS: name: (function, tray host, window manager)."""
+    tests = tests or TESTS
     if len(sys.argv) == 2 and sys.argv[1] == "--list":
-        print("\n".join(TESTS))
+        print("\n".join(tests))
         return 0
     global DOC_DIR, SCREENSHOTS
     program, screenshots, name = sys.argv[1:4]
     program = os.path.abspath(program)
     DOC_DIR = os.path.join(os.path.dirname(program), "doc")
     SCREENSHOTS = os.path.join(os.path.abspath(screenshots), name)
-    function, tray, wm = TESTS[name]
+    function, tray, wm = tests[name]
     try:
         with Session(program, tray=tray, wm=wm, screenshots=SCREENSHOTS) as session:
             function(session)
