@@ -6,6 +6,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -104,13 +105,19 @@ std::string ListLine(const TAlarm& alarm, bool tsv) {
     return Utf8FromWindows1252(line) + "\n";
 }
 
-TReply List(TAlarmTable& table, const TRequest& request, const std::string& file) {
-    table.RefreshAlarmList();
+// Reads the table without touching it: a list in the running copy keeps the
+// window's selection.
+TReply List(const TAlarmTable& table, const TRequest& request, const std::string& file) {
+    std::vector<const TAlarm*> sorted;
+    for (int i = 0; i < table.AlarmCount; ++i)
+        sorted.push_back(table.Alarms[i].get());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TAlarm* a, const TAlarm* b) { return a->When < b->When; });
     TReply reply;
     if (!request.Tsv)
         reply.Out = "Alarmes de " + file + " :\n";
-    for (int i = 0; i < table.AlarmCount; ++i)
-        reply.Out += ListLine(*table.Alarms[i], request.Tsv);
+    for (const TAlarm* alarm : sorted)
+        reply.Out += ListLine(*alarm, request.Tsv);
     if (!request.Tsv && table.AlarmCount == 0)
         reply.Out += "Aucune alarme\n";
     return reply;
