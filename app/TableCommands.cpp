@@ -107,7 +107,8 @@ std::string ListLine(const TAlarm& alarm, bool tsv) {
 
 // Reads the table without touching it: a list in the running copy keeps the
 // window's selection.
-TReply List(const TAlarmTable& table, const TRequest& request, const std::string& file) {
+TReply List(TCommandContext& context, const TRequest& request) {
+    const TAlarmTable& table = context.Table;
     std::vector<const TAlarm*> sorted;
     for (int i = 0; i < table.AlarmCount; ++i)
         sorted.push_back(table.Alarms[i].get());
@@ -115,7 +116,7 @@ TReply List(const TAlarmTable& table, const TRequest& request, const std::string
                      [](const TAlarm* a, const TAlarm* b) { return a->When < b->When; });
     TReply reply;
     if (!request.Tsv)
-        reply.Out = "Alarmes de " + file + " :\n";
+        reply.Out = "Alarmes de " + context.File + " :\n";
     for (const TAlarm* alarm : sorted)
         reply.Out += ListLine(*alarm, request.Tsv);
     if (!request.Tsv && table.AlarmCount == 0)
@@ -155,7 +156,8 @@ std::string NotSaved(const TAlarmTable& table) {
     return "impossible d'enregistrer " + table.FileName();
 }
 
-TReply Add(TAlarmTable& table, const TRequest& request) {
+TReply Add(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
     int32_t id = 0;
     switch (AddTypedAlarm(table, TypedXfer(request), id)) {
     case TAddResult::Added:
@@ -170,7 +172,8 @@ TReply Add(TAlarmTable& table, const TRequest& request) {
     return Refusal(ExitRefused, NotSaved(table));
 }
 
-TReply Delete(TAlarmTable& table, const TRequest& request) {
+TReply Delete(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
     for (int slot = 0; slot < table.AlarmCount; ++slot) {
         if (table.Alarms[slot]->Id != request.Id)
             continue;
@@ -183,6 +186,18 @@ TReply Delete(TAlarmTable& table, const TRequest& request) {
     return Refusal(ExitRefused, "aucune alarme n'a l'Id " + std::to_string(request.Id) +
                                     " (voir vobrik --list)");
 }
+
+// What each table command does; the command line says which options it takes.
+struct THandler {
+    TAction Action;
+    TReply (*Run)(TCommandContext& context, const TRequest& request);
+};
+
+constexpr THandler Handlers[] = {
+    {TAction::List, List},
+    {TAction::Add, Add},
+    {TAction::Delete, Delete},
+};
 
 std::string Absolute(const std::string& path, const std::string& cwd) {
     return path[0] == '/' ? path : cwd + "/" + path;
@@ -202,25 +217,17 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 } // namespace
 
-TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::string& file) {
+TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
+    const THandler* handler = nullptr;
+    for (const THandler& row : Handlers)
+        if (row.Action == request.Action)
+            handler = &row;
+    if (handler == nullptr)
+        return Refusal(ExitUsage, "commande inattendue");
     TCapturedMessages captured;
-    IMessages& previous = table.SwapMessages(captured);
-    TReply reply;
-    switch (request.Action) {
-    case TAction::List:
-        reply = List(table, request, file);
-        break;
-    case TAction::Add:
-        reply = Add(table, request);
-        break;
-    case TAction::Delete:
-        reply = Delete(table, request);
-        break;
-    default:
-        reply = Refusal(ExitUsage, "commande inattendue");
-        break;
-    }
-    table.SwapMessages(previous);
+    IMessages& previous = context.Table.SwapMessages(captured);
+    TReply reply = handler->Run(context, request);
+    context.Table.SwapMessages(previous);
     reply.Err = captured.Text + reply.Err;
     return reply;
 }
@@ -237,8 +244,8 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    return RunTableCommand(table, request,
-                           here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)");
+    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)", cwd};
+    return RunTableCommand(context, request);
 }
 
 std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
@@ -266,7 +273,7 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
     return std::string(home != nullptr ? home : "") + "/.local/share/vobrik";
 }
 
-TReply RunInFolder(const TRequest& request, const std::string& folder) {
+TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
     std::error_code error;
     if (request.Action == TAction::Add)
         std::filesystem::create_directories(folder, error);
@@ -276,8 +283,8 @@ TReply RunInFolder(const TRequest& request, const std::string& folder) {
     TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
         return Refusal(ExitRefused, "impossible de lire " + table.FileName());
-    TReply reply = RunTableCommand(table, request,
-                                   table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)");
+    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)", cwd};
+    TReply reply = RunTableCommand(context, request);
     reply.Err = messages.Text + reply.Err;
     return reply;
 }
@@ -318,7 +325,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
         // copy that holds the lock is starting, or another command works.
         switch (CreateNamedLock(ProgramLock)) {
         case TLockResult::Created: {
-            TReply reply = RunInFolder(request, RequestFolder(request, cwd));
+            TReply reply = RunInFolder(request, RequestFolder(request, cwd), cwd);
             ReleaseNamedLock(ProgramLock);
             return reply;
         }
