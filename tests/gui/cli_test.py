@@ -9,8 +9,8 @@ import socket
 import subprocess
 import sys
 
-from harness import DEADLINE, Session
-from shell_test import main, records, started_hidden
+from harness import DEADLINE, wait_for
+from shell_test import QUIT_BUTTON, main, records, started_hidden, started_visible
 
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
 
@@ -79,6 +79,14 @@ def test_commands_go_to_the_running_copy(s):
     assert s.read("ALARMS.VBK") == b"" and copy.poll() is None
 
 
+def test_a_copy_with_a_question_open_refuses_at_once(s):
+    copy = s.start()
+    s.click_dialog_units(started_visible(s, copy), *QUIT_BUTTON)
+    wait_for(lambda: s.windows_named("Confirmation", copy), "the quit question")
+    code, _, err = run(s, *ADD)
+    assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
+
+
 def fifty_adds(s, **env):
     adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
@@ -130,6 +138,7 @@ TESTS = {
         "UsageErrors": test_usage_errors_exit_2_with_a_french_hint,
         "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
         "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
+        "BusyCopyRefuses": test_a_copy_with_a_question_open_refuses_at_once,
         "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
         "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
         "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
