@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 from harness import DEADLINE, wait_for
-from shell_test import QUIT_BUTTON, main, records, started_hidden, started_visible
+from shell_test import NO_SUMMARY, QUIT_BUTTON, main, records, started_hidden, started_visible
 
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
 
@@ -87,6 +87,29 @@ def test_a_copy_with_a_question_open_refuses_at_once(s):
     assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
 
 
+def tip_width(s, copy):
+    """Hovers the tray icon and gives the width of the tip GTK shows under it."""
+    x, y, w, h = s.x.geometry(s.wait_docked(copy))
+    s.xdotool("mousemove", "0", "400", "mousemove", str(x + w // 2), str(y + h // 2))
+    tip = wait_for(lambda: next((t for t, _ in s.x.tree() if s.pid_of(t) == copy.pid and
+                                 s.x.viewable(t) and s.x.geometry(t)[1] > y + h), None), "the tip")
+    width = s.x.geometry(tip)[2]
+    s.xdotool("mousemove", "0", "400")
+    wait_for(lambda: not s.x.viewable(tip), "the tip to go")
+    return width
+
+
+def test_tray_tip_follows_a_command_at_once(s):
+    """The tip's text cannot be read back from an XEmbed tray: its width shows
+    it changed from "Aucune alarme" to the reminder's line."""
+    s.write("VOBRIK.INI", NO_SUMMARY)  # no summary under the tray
+    copy = s.start("HIDE")
+    started_hidden(s, copy)
+    empty = tip_width(s, copy)
+    assert run(s, *ADD)[0] == 0
+    assert tip_width(s, copy) > empty + 100
+
+
 def fifty_adds(s, **env):
     adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
@@ -139,6 +162,7 @@ TESTS = {
         "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
         "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
         "BusyCopyRefuses": test_a_copy_with_a_question_open_refuses_at_once,
+        "TrayTipFollowsACommand": test_tray_tip_follows_a_command_at_once,
         "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
         "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
         "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
