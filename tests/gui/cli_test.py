@@ -114,12 +114,9 @@ def fifty_adds(s, **env):
     adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE) for i in range(50)]
-    results = [(p.wait(timeout=DEADLINE), p.stdout.read(), p.stderr.read()) for p in adds]
-    for p in adds:
-        p.stdout.close()
-        p.stderr.close()
-    assert all(r[0] == 0 for r in results), results
-    assert sorted(int(r[1]) for r in results) == list(range(1, 51)), "Ids given twice"
+    results = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in adds]
+    assert all(r[2] == 0 for r in results), results
+    assert sorted(int(r[0]) for r in results) == list(range(1, 51)), "Ids given twice"
     wanted = sorted(f"n{i}" for i in range(50))
     assert messages(s.read("ALARMS.VBK")) == wanted
     listed = run(s, "--list", "--tsv", "--dir", ".")[1].splitlines()
