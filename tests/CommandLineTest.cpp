@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/TableCommands.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <gtest/gtest.h>
 
