@@ -586,7 +586,6 @@ def test_without_a_tray_hiding_minimises(s):
 
 
 def main(tests=None):
-    """Runs one test of a table like TESTS, this file's by default."""
     tests = tests or TESTS
     if len(sys.argv) == 2 and sys.argv[1] == "--list":
         print("\n".join(tests))
