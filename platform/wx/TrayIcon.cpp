@@ -271,9 +271,14 @@ bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data) {
     }
 }
 
-bool SetTrayTip(TWindow* window, unsigned id, const std::string& title, const std::string& text) {
-    auto found = Icons().find({window, id});
-    return found != Icons().end() && found->second->SetTip(title, text);
+bool SetTrayIconTip(TWindow* window, unsigned id, const char* tip) {
+    const auto found = Icons().find(TKey{window, id});
+    if (found == Icons().end() || tip == nullptr)
+        return false;
+    const std::string whole = tip;
+    const size_t end = whole.find('\n');
+    return found->second->SetTip(whole.substr(0, end),
+                                 end == std::string::npos ? "" : whole.substr(end + 1));
 }
 
 bool IsSystemTrayAvailable() {

@@ -49,10 +49,11 @@ struct NOTIFYICONDATA {
 // done, such as adding an icon twice or removing one that is not there.
 bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data);
 
-// Sets the tip of the icon of (window, id) to a title line and a second line
-// (Windows-1252; empty for none), beyond the 63 characters of szTip. False
-// when there is no such icon.
-bool SetTrayTip(TWindow* window, unsigned id, const std::string& title, const std::string& text);
+// Sets the tip of the icon of (window, id), in Windows-1252, without the
+// record's 64-byte limit: the tip may name a reminder in full. False when
+// there is no such icon. A first line break parts the title from the text,
+// which a StatusNotifierItem shows apart.
+bool SetTrayIconTip(TWindow* window, unsigned id, const char* tip);
 
 // Whether a notification area is there to show the icons: a StatusNotifierItem
 // watcher that took an icon, or an XEmbed tray.
