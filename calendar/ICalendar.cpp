@@ -62,7 +62,7 @@ constexpr const char* CancelledReason = "annul\xE9";
 constexpr const char* CompletedReason = "t\xE2"
                                         "che termin\xE9"
                                         "e";
-constexpr const char* UnreadableReason = "propri\xE9t\xE9 illisible";
+constexpr const char* UnreadableReason = "propri\xE9t\xE9 illisible : ";
 constexpr const char* UntitledLabel = "(sans titre)";
 
 // All-day events ring at this hour on the local clock.
@@ -120,8 +120,10 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     const std::string text = MessageText(alarm);
     icalcomponent* event = icalcomponent_vanew(
         ICAL_VEVENT_COMPONENT, icalproperty_new_uid(uid.c_str()),
-        icalproperty_new_dtstamp(icaltime_from_timet_with_zone(now, 0, utc)),
-        icalproperty_new_summary(text.c_str()), nullptr);
+        icalproperty_new_dtstamp(icaltime_from_timet_with_zone(now, 0, utc)), nullptr);
+    // An empty value is no value to a reader; a display alarm needs a text.
+    if (!text.empty())
+        icalcomponent_add_property(event, icalproperty_new_summary(text.c_str()));
 
     icaltimetype when = icaltime_from_timet_with_zone(alarm.When, 0, zone ? zone : utc);
     if (zone != nullptr)
@@ -139,7 +141,8 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     icalcomponent_add_component(
         event, icalcomponent_vanew(ICAL_VALARM_COMPONENT,
                                    icalproperty_new_action(ICAL_ACTION_DISPLAY),
-                                   icalproperty_new_description(text.c_str()),
+                                   icalproperty_new_description(text.empty() ? "Vobrik"
+                                                                             : text.c_str()),
                                    icalproperty_new_trigger(trigger), nullptr));
     return event;
 }
@@ -368,11 +371,25 @@ bool Has(icalcomponent* event, icalproperty_kind kind) {
     return icalcomponent_get_first_property(event, kind) != nullptr;
 }
 
+// libical drops a property it cannot read and names it in an X-LIC-ERROR.
+// Only the properties that decide when the reminder rings matter: an empty
+// DESCRIPTION, as some programs write, must not cost the event.
+const char* UnreadableTimeProperty(icalcomponent* event) {
+    static const char* const Needed[] = {"DTSTART", "DUE", "RRULE", "RDATE", "EXDATE",
+                                         "RECURRENCE-ID"};
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(event, ICAL_XLICERROR_PROPERTY)) {
+        const char* text = icalproperty_get_xlicerror(p);
+        for (const char* name : Needed)
+            if (text != nullptr && std::strstr(text, (std::string(" ") + name + " property").c_str()))
+                return name;
+    }
+    return nullptr;
+}
+
 std::optional<std::string> FirstSkipReason(icalcomponent* event) {
-    if (HasError(event, ICAL_XLICERRORTYPE_VALUEPARSEERROR) ||
-        HasError(event, ICAL_XLICERRORTYPE_PROPERTYPARSEERROR) ||
-        HasError(event, ICAL_XLICERRORTYPE_PARAMETERVALUEPARSEERROR))
-        return UnreadableReason;
+    if (const char* name = UnreadableTimeProperty(event))
+        return UnreadableReason + std::string(name);
     if (Has(event, ICAL_RECURRENCEID_PROPERTY))
         return OverrideReason;
     const icalproperty_status status = icalcomponent_get_status(event);

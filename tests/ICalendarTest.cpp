@@ -65,7 +65,8 @@ TEST_F(ICalendar, EachShapeBecomesItsReminder) {
         {"floating", Event("DTSTART:20270101T080000\n"), Local(2027, 1, 1, 8, 0), atOnce, 0},
         {"all day", Event("DTSTART;VALUE=DATE:20270214\n"), Local(2027, 2, 14, 9, 0), atOnce, 0},
         {"weekly on its weekday, zone by name",
-         Event("DTSTART;TZID=America/New_York:20261102T090000\nRRULE:FREQ=WEEKLY;BYDAY=MO\n"),
+         Event("DESCRIPTION:\nLOCATION:\nDTSTART;TZID=America/New_York:20261102T090000\n"
+               "RRULE:FREQ=WEEKLY;BYDAY=MO\n"),
          Local(2026, 12, 7, 15, 0), atEveryDays, 7},
         {"fortnightly all day", Event("DTSTART;VALUE=DATE:20261130\nRRULE:FREQ=WEEKLY;INTERVAL=2\n"),
          Local(2026, 12, 14, 9, 0), atEveryDays, 14},
@@ -110,6 +111,7 @@ TEST_F(ICalendar, WhatTheProgramCannotFollowIsListedWithItsReason) {
          rule + "FREQ=YEARLY;BYMONTHDAY=1"},
         {"DTSTART:20260101T080000Z\nRRULE:FREQ=DAILY\nEXDATE:20260102T080000Z\n",
          "r\xE9p\xE9tition avec des dates en plus ou en moins (RDATE, EXDATE)"},
+        {"DTSTART:20260101T080000Z\nRRULE:FREQ=BOGUS\n", "propri\xE9t\xE9 illisible : RRULE"},
         {"DTSTART;TZID=Mars/Olympus:20270101T080000\n", "fuseau horaire inconnu : Mars/Olympus"},
         {"DTSTART:20270101T080000Z\nSTATUS:CANCELLED\n", "annul\xE9"},
         {"DTSTART:20270101T080000Z\nRECURRENCE-ID:20270101T080000Z\n",
