@@ -1,11 +1,17 @@
+#include "app/CommandLine.h"
 #include "app/StartUp.h"
+#include "app/TableCommands.h"
 #include "app/VobrikApp.h"
 #include "core/Services.h"
 #include "platform/Application.h"
 #include "platform/SingleInstance.h"
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace vobrik {
 
@@ -18,28 +24,55 @@ constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du M
 constexpr const char* AlreadyRunningText =
     "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
 
-int ProgramMain(int argc, char* argv[]) {
-    // A running copy is brought forward, silently, before any lock is tried.
-    if (BringRunningWindowForward("Vobrik"))
-        return 0;
+int Print(const TReply& reply) {
+    std::fputs(reply.Out.c_str(), stdout);
+    std::fputs(reply.Err.c_str(), stderr);
+    return std::fflush(stdout) == 0 ? reply.Code : ExitRefused;
+}
 
-    switch (CreateNamedLock("VobrikMutex")) {
+// The lock, once any copy that holds it has been asked to come forward. A copy
+// that has just taken the lock may not answer lookups yet, and a command from
+// the terminal holds it only while it works: both are waited for.
+TLockResult TakeProgramLock() {
+    constexpr int RetryMs = 50;
+    for (int waited = 0;; waited += RetryMs) {
+        if (BringRunningWindowForward("Vobrik"))
+            return TLockResult::AlreadyExists;
+        const TLockResult lock = CreateNamedLock("VobrikMutex");
+        if (lock != TLockResult::AlreadyExists || waited >= StartingCopyWaitMs) {
+            if (lock == TLockResult::AlreadyExists)
+                MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+            return lock;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
+    }
+}
+
+int ProgramMain(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    TRequest request;
+    TReply usage;
+    if (!ParseCommandLine(args, request, usage))
+        return Print(usage);
+    if (request.Action == TAction::Help)
+        return Print(HelpReply());
+    if (request.Action == TAction::Version)
+        return Print(VersionReply());
+    if (IsTableCommand(request))
+        return Print(RunFromTerminal(request, args));
+
+    switch (TakeProgramLock()) {
     case TLockResult::Created:
         break;
     case TLockResult::Failed:
         MessageBoxEx(LockFailedText, StartCaption, MB_OK);
         return 0;
     case TLockResult::AlreadyExists:
-        // A copy that has just taken the lock may not answer lookups yet.
-        if (BringRunningWindowForward("Vobrik", StartingCopyWaitMs))
-            return 0;
-        MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
         return 0;
     }
 
     TVobrikApp app;
-    if (IsHideArgument(argc, argv))
-        app.HideOnStart = true;
+    app.HideOnStart = request.Hide;
     return app.Run();
 }
 

@@ -15,11 +15,32 @@ enum class TLockResult { Created, AlreadyExists, Failed };
 // ends, however it ends.
 TLockResult CreateNamedLock(const char* name);
 
+// Lets go of a lock this process took with CreateNamedLock, so that another
+// copy can take it; a short job holds it only while it works.
+void ReleaseNamedLock(const char* name);
+
 // Asks the running copy whose main window has this title to bring it to the
 // top, show it, restore it and make it the foreground window. True once that
 // copy has answered; false when none answers within a few seconds. A copy that
 // is still starting may not listen yet: waitMs gives it that long to begin.
 bool BringRunningWindowForward(const char* title, int waitMs = 0);
+
+enum class TAskResult { Answered, NobodyListens, NoAnswer };
+
+// Hands a command to the running copy whose main window has this title and
+// waits for its answer, at most timeoutMs once the command is sent.
+TAskResult AskRunningCopy(const char* title, const std::string& command, std::string& answer,
+                          int timeoutMs);
+
+// The running copy's side of one connection: the request, read within
+// timeoutMs. Show is the bare "show"; Command fills `command`; anything else,
+// or too long, or too slow, is Bad.
+enum class TRequestKind { Show, Command, Bad };
+constexpr size_t MaxCommandSize = 64 * 1024;
+TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs);
+// The answer to a Show request, and to a Command.
+void AnswerShow(int connection);
+void AnswerCommand(int connection, const std::string& answer, int timeoutMs);
 
 // The private directory of the lock and of the lookup; empty when there is no
 // safe place for them.
