@@ -1,5 +1,6 @@
 #include "app/TableCommands.h"
 
+#include "app/CalendarCommands.h"
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
 #include "dialogs/EditAlarm.h"
@@ -209,6 +210,12 @@ TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::s
     case TAction::Delete:
         reply = Delete(table, request);
         break;
+    case TAction::ExportIcs:
+        reply = ExportCalendarFile(table, request.File);
+        break;
+    case TAction::ImportIcs:
+        reply = ImportCalendarFile(table, request.File);
+        break;
     default:
         reply = Refusal(ExitUsage, "commande inattendue");
         break;
@@ -226,6 +233,9 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
         return reply;
     if (!IsTableCommand(request))
         return Refusal(ExitUsage, "commande inattendue");
+    // The calendar file is named from the terminal's directory.
+    if (!request.File.empty() && request.File != "-")
+        request.File = Absolute(request.File, cwd);
     const std::string here = CurrentDirectory();
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 sur " + here +
@@ -246,7 +256,7 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
 
 TReply RunInFolder(const TRequest& request, const std::string& folder) {
     std::error_code error;
-    if (request.Action == TAction::Add)
+    if (request.Action == TAction::Add || request.Action == TAction::ImportIcs)
         std::filesystem::create_directories(folder, error);
     TNoList list;
     TCapturedMessages messages;

@@ -139,11 +139,10 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     trigger.time = icaltime_null_time();
     trigger.duration = icaldurationtype_null_duration();
     icalcomponent_add_component(
-        event, icalcomponent_vanew(ICAL_VALARM_COMPONENT,
-                                   icalproperty_new_action(ICAL_ACTION_DISPLAY),
-                                   icalproperty_new_description(text.empty() ? "Vobrik"
-                                                                             : text.c_str()),
-                                   icalproperty_new_trigger(trigger), nullptr));
+        event,
+        icalcomponent_vanew(ICAL_VALARM_COMPONENT, icalproperty_new_action(ICAL_ACTION_DISPLAY),
+                            icalproperty_new_description(text.empty() ? "Vobrik" : text.c_str()),
+                            icalproperty_new_trigger(trigger), nullptr));
     return event;
 }
 
@@ -284,17 +283,15 @@ bool IsOnly(const short* list, int value) {
 // programs write them (weekly on the start's weekday, monthly on its day),
 // adds nothing to the rule.
 bool ByPartsRestateStart(const icalrecurrencetype& r, const icaltimetype& start) {
-    const bool day = IsEmpty(r.by_day) ||
-                     (r.freq == ICAL_WEEKLY_RECURRENCE &&
-                      IsOnly(r.by_day, icaltime_day_of_week(start)));
+    const bool day = IsEmpty(r.by_day) || (r.freq == ICAL_WEEKLY_RECURRENCE &&
+                                           IsOnly(r.by_day, icaltime_day_of_week(start)));
     const bool month = IsEmpty(r.by_month) ||
                        (r.freq == ICAL_YEARLY_RECURRENCE && IsOnly(r.by_month, start.month));
     // Yearly on a month day without its month would be every month.
     const bool monthDay =
-        IsEmpty(r.by_month_day) ||
-        (IsOnly(r.by_month_day, start.day) &&
-         (r.freq == ICAL_MONTHLY_RECURRENCE ||
-          (r.freq == ICAL_YEARLY_RECURRENCE && !IsEmpty(r.by_month))));
+        IsEmpty(r.by_month_day) || (IsOnly(r.by_month_day, start.day) &&
+                                    (r.freq == ICAL_MONTHLY_RECURRENCE ||
+                                     (r.freq == ICAL_YEARLY_RECURRENCE && !IsEmpty(r.by_month))));
     return day && monthDay && month && IsEmpty(r.by_second) && IsEmpty(r.by_minute) &&
            IsEmpty(r.by_hour) && IsEmpty(r.by_year_day) && IsEmpty(r.by_week_no) &&
            IsEmpty(r.by_set_pos);
@@ -350,9 +347,8 @@ std::optional<int32_t> NextOccurrence(const icalrecurrencetype& rule, const ical
     if (!it)
         return std::nullopt;
     constexpr int32_t TwoDays = 2 * 86400;
-    icalrecur_iterator_set_start(it.get(), OnClockOf(start, now > INT32_MIN + TwoDays
-                                                                ? now - TwoDays
-                                                                : now));
+    icalrecur_iterator_set_start(it.get(),
+                                 OnClockOf(start, now > INT32_MIN + TwoDays ? now - TwoDays : now));
     for (int step = 0; step < MaxSteps; ++step) {
         icaltimetype next = icalrecur_iterator_next(it.get());
         if (icaltime_is_null_time(next))
@@ -375,13 +371,14 @@ bool Has(icalcomponent* event, icalproperty_kind kind) {
 // Only the properties that decide when the reminder rings matter: an empty
 // DESCRIPTION, as some programs write, must not cost the event.
 const char* UnreadableTimeProperty(icalcomponent* event) {
-    static const char* const Needed[] = {"DTSTART", "DUE", "RRULE", "RDATE", "EXDATE",
-                                         "RECURRENCE-ID"};
+    static const char* const Needed[] = {"DTSTART", "DUE",    "RRULE",
+                                         "RDATE",   "EXDATE", "RECURRENCE-ID"};
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(event, ICAL_XLICERROR_PROPERTY)) {
         const char* text = icalproperty_get_xlicerror(p);
         for (const char* name : Needed)
-            if (text != nullptr && std::strstr(text, (std::string(" ") + name + " property").c_str()))
+            if (text != nullptr &&
+                std::strstr(text, (std::string(" ") + name + " property").c_str()))
                 return name;
     }
     return nullptr;
@@ -403,8 +400,7 @@ std::optional<std::string> FirstSkipReason(icalcomponent* event) {
 }
 
 // The reminder for one event, or why there is none.
-std::variant<TAlarm, TSkip> AlarmOf(icalcomponent* event, const std::string& message,
-                                    int32_t now) {
+std::variant<TAlarm, TSkip> AlarmOf(icalcomponent* event, const std::string& message, int32_t now) {
     if (const auto reason = FirstSkipReason(event))
         return TSkip{*reason};
     icalproperty* startProperty = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
@@ -510,9 +506,9 @@ std::string ExportICalendar(const std::vector<TAlarm>& alarms, const std::string
                             int32_t now) {
     QuietLibical();
     icaltimezone* zone = ExportZone(zoneName);
-    TComponent calendar(icalcomponent_vanew(
-        ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
-        icalproperty_new_prodid("-//Vobrik//Vobrik//FR"), nullptr));
+    TComponent calendar(
+        icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
+                            icalproperty_new_prodid("-//Vobrik//Vobrik//FR"), nullptr));
     if (zone != nullptr) {
         // Under the zone's plain name, which every calendar program knows.
         icalcomponent* definition = icalcomponent_new_clone(icaltimezone_get_component(zone));

@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         VOBRIK_FUZZ_CHECK(alarm.When > Now);
         VOBRIK_FUZZ_CHECK(alarm.Type >= atOnce && alarm.Type <= atEveryDays);
         VOBRIK_FUZZ_CHECK(alarm.EveryDays >= 0 && alarm.EveryDays <= 999);
-        const char* end = static_cast<const char*>(std::memchr(alarm.Message, '\0', AlarmMessageSize));
+        const char* end =
+            static_cast<const char*>(std::memchr(alarm.Message, '\0', AlarmMessageSize));
         VOBRIK_FUZZ_CHECK(end != nullptr);
-        VOBRIK_FUZZ_CHECK(std::none_of(alarm.Message, end, [](char c) {
-            return static_cast<unsigned char>(c) < 0x20;
-        }));
+        VOBRIK_FUZZ_CHECK(std::none_of(
+            alarm.Message, end, [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     }
 
     const std::string exported = ExportICalendar(first.Alarms, LocalZoneName(), Now);
