@@ -114,6 +114,22 @@ icalproperty* RuleOf(const TAlarm& alarm) {
     return icalproperty_new_rrule(rule);
 }
 
+// Where the program's own step and the rule part ways: it carries a missing
+// day over into the next month, and keeps the day it lands on.
+const char* StepNote(const TAlarm& alarm) {
+    const std::tm local = ToLocal(alarm.When);
+    if (alarm.Type == atMonthly && local.tm_mday > 28)
+        return "Vobrik reporte ce rappel mensuel au d\xC3\xA9"
+               "but du mois suivant quand le jour "
+               "manque (le 31 janvier sonne le 3 mars, puis le 3 de chaque mois).";
+    if (alarm.Type == atYearly && local.tm_mon == 1 && local.tm_mday == 29)
+        return "Vobrik fait sonner ce rappel le 1er mars des ann\xC3\xA9"
+               "es non bissextiles, "
+               "puis le 1er mars chaque ann\xC3\xA9"
+               "e.";
+    return nullptr;
+}
+
 icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone* zone,
                        const std::string& zoneName, int32_t now) {
     icaltimezone* utc = icaltimezone_get_utc_timezone();
@@ -134,6 +150,8 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     icalcomponent_add_property(event, start);
     if (icalproperty* rule = RuleOf(alarm))
         icalcomponent_add_property(event, rule);
+    if (const char* note = StepNote(alarm))
+        icalcomponent_add_property(event, icalproperty_new_comment(note));
 
     icaltriggertype trigger{};
     trigger.time = icaltime_null_time();

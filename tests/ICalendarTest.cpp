@@ -184,6 +184,8 @@ TEST_F(ICalendar, UidStaysWhileUnchangedAndAnUnknownZoneWritesUtc) {
     EXPECT_NE(uid, AlarmUid(alarms[0]));
     EXPECT_EQ(std::string::npos, text.find("VTIMEZONE"));
     EXPECT_NE(std::string::npos, text.find("DTSTART:20270115T080000Z\r\n"));
+    alarms[1].When = test::Local(2027, 1, 31, 9, 0); // monthly: the program's own step
+    EXPECT_NE(std::string::npos, ExportICalendar(alarms, "", Now).find("COMMENT:Vobrik reporte"));
     test::ScopedTz path(":/usr/share/zoneinfo/Asia/Tokyo");
     EXPECT_EQ("Asia/Tokyo", LocalZoneName());
 }
