@@ -52,6 +52,12 @@ TReply VersionReply();
 // A refusal with a one-line French message.
 TReply Refusal(int code, const std::string& message);
 
+// Text between the terminal and the program: UTF-8 as it is; under a locale
+// of another charset, converted, a character that charset lacks becoming '?'.
+// setlocale(LC_CTYPE, "") must have been called.
+std::string FromTerminal(const std::string& text);
+std::string ToTerminal(const std::string& utf8);
+
 // What travels to the running copy: the asking terminal's current directory,
 // then the arguments, each ended by a zero byte. False for a malformed one.
 std::string EncodeRequest(const std::string& cwd, const std::vector<std::string>& args);

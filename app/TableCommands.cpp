@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -23,7 +24,7 @@ namespace {
 constexpr const char* ProgramTitle = "Vobrik";
 constexpr const char* ProgramLock = "VobrikMutex";
 // How long a command waits for a starting copy or another command to finish.
-constexpr auto BusyWait = std::chrono::seconds(10);
+constexpr auto BusyWait = std::chrono::seconds(30);
 constexpr int AnswerTimeoutMs = 10000;
 
 // A list that shows nothing: a command has no window.
@@ -105,13 +106,20 @@ std::string ListLine(const TAlarm& alarm, bool tsv) {
     return Utf8FromWindows1252(line) + "\n";
 }
 
-TReply List(TAlarmTable& table, const TRequest& request, const std::string& file) {
-    table.RefreshAlarmList();
+// Reads the table without touching it: a list in the running copy keeps the
+// window's selection.
+TReply List(TCommandContext& context, const TRequest& request) {
+    const TAlarmTable& table = context.Table;
+    std::vector<const TAlarm*> sorted;
+    for (int i = 0; i < table.AlarmCount; ++i)
+        sorted.push_back(table.Alarms[i].get());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TAlarm* a, const TAlarm* b) { return a->When < b->When; });
     TReply reply;
     if (!request.Tsv)
-        reply.Out = "Alarmes de " + file + " :\n";
-    for (int i = 0; i < table.AlarmCount; ++i)
-        reply.Out += ListLine(*table.Alarms[i], request.Tsv);
+        reply.Out = "Alarmes de " + context.File + " :\n";
+    for (const TAlarm* alarm : sorted)
+        reply.Out += ListLine(*alarm, request.Tsv);
     if (!request.Tsv && table.AlarmCount == 0)
         reply.Out += "Aucune alarme\n";
     return reply;
@@ -149,7 +157,8 @@ std::string NotSaved(const TAlarmTable& table) {
     return "impossible d'enregistrer " + table.FileName();
 }
 
-TReply Add(TAlarmTable& table, const TRequest& request) {
+TReply Add(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
     int32_t id = 0;
     switch (AddTypedAlarm(table, TypedXfer(request), id)) {
     case TAddResult::Added:
@@ -164,7 +173,8 @@ TReply Add(TAlarmTable& table, const TRequest& request) {
     return Refusal(ExitRefused, NotSaved(table));
 }
 
-TReply Delete(TAlarmTable& table, const TRequest& request) {
+TReply Delete(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
     for (int slot = 0; slot < table.AlarmCount; ++slot) {
         if (table.Alarms[slot]->Id != request.Id)
             continue;
@@ -182,6 +192,33 @@ std::string Absolute(const std::string& path, const std::string& cwd) {
     return path[0] == '/' ? path : cwd + "/" + path;
 }
 
+// A calendar file is named from the terminal's directory; "-" is the terminal.
+std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
+    return request.File == "-" ? request.File : Absolute(request.File, context.Cwd);
+}
+
+TReply ExportIcs(TCommandContext& context, const TRequest& request) {
+    return ExportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+TReply ImportIcs(TCommandContext& context, const TRequest& request) {
+    return ImportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+// What each table command does; the command line says which options it takes.
+struct THandler {
+    TAction Action;
+    TReply (*Run)(TCommandContext& context, const TRequest& request);
+};
+
+constexpr THandler Handlers[] = {
+    {TAction::List, List},
+    {TAction::Add, Add},
+    {TAction::Delete, Delete},
+    {TAction::ExportIcs, ExportIcs},
+    {TAction::ImportIcs, ImportIcs},
+};
+
 std::string CurrentDirectory() {
     char* cwd = ::getcwd(nullptr, 0);
     const std::string path = cwd != nullptr ? cwd : "";
@@ -196,31 +233,17 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 } // namespace
 
-TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::string& file) {
+TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
+    const THandler* handler = nullptr;
+    for (const THandler& row : Handlers)
+        if (row.Action == request.Action)
+            handler = &row;
+    if (handler == nullptr)
+        return Refusal(ExitUsage, "commande inattendue");
     TCapturedMessages captured;
-    IMessages& previous = table.SwapMessages(captured);
-    TReply reply;
-    switch (request.Action) {
-    case TAction::List:
-        reply = List(table, request, file);
-        break;
-    case TAction::Add:
-        reply = Add(table, request);
-        break;
-    case TAction::Delete:
-        reply = Delete(table, request);
-        break;
-    case TAction::ExportIcs:
-        reply = ExportCalendarFile(table, request.File);
-        break;
-    case TAction::ImportIcs:
-        reply = ImportCalendarFile(table, request.File);
-        break;
-    default:
-        reply = Refusal(ExitUsage, "commande inattendue");
-        break;
-    }
-    table.SwapMessages(previous);
+    IMessages& previous = context.Table.SwapMessages(captured);
+    TReply reply = handler->Run(context, request);
+    context.Table.SwapMessages(previous);
     reply.Err = captured.Text + reply.Err;
     return reply;
 }
@@ -233,15 +256,27 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
         return reply;
     if (!IsTableCommand(request))
         return Refusal(ExitUsage, "commande inattendue");
-    // The calendar file is named from the terminal's directory.
-    if (!request.File.empty() && request.File != "-")
-        request.File = Absolute(request.File, cwd);
     const std::string here = CurrentDirectory();
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    return RunTableCommand(table, request,
-                           here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)");
+    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)", cwd};
+    return RunTableCommand(context, request);
+}
+
+std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
+    std::string cwd;
+    std::vector<std::string> args;
+    if (!DecodeRequest(payload, cwd, args))
+        return EncodeReply(Refusal(ExitUsage, "requ\xC3\xAAte illisible"));
+    // A ring or the editor may stay open for hours: a script is better told
+    // at once than kept waiting, and the table is in use until it closes.
+    if (busy)
+        return EncodeReply(Refusal(ExitRefused, "Vobrik est occup\xC3\xA9 : une de ses "
+                                                "fen\xC3\xAAtres attend une r\xC3\xA9ponse "
+                                                "(alarme, \xC3\xA9" "diteur ou message) ; "
+                                                "r\xC3\xA9" "essayez une fois ferm\xC3\xA9" "e"));
+    return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
 }
 
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {
@@ -254,7 +289,7 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
     return std::string(home != nullptr ? home : "") + "/.local/share/vobrik";
 }
 
-TReply RunInFolder(const TRequest& request, const std::string& folder) {
+TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
     std::error_code error;
     if (request.Action == TAction::Add || request.Action == TAction::ImportIcs)
         std::filesystem::create_directories(folder, error);
@@ -264,8 +299,8 @@ TReply RunInFolder(const TRequest& request, const std::string& folder) {
     TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
         return Refusal(ExitRefused, "impossible de lire " + table.FileName());
-    TReply reply = RunTableCommand(table, request,
-                                   table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)");
+    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)", cwd};
+    TReply reply = RunTableCommand(context, request);
     reply.Err = messages.Text + reply.Err;
     return reply;
 }
@@ -306,7 +341,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
         // copy that holds the lock is starting, or another command works.
         switch (CreateNamedLock(ProgramLock)) {
         case TLockResult::Created: {
-            TReply reply = RunInFolder(request, RequestFolder(request, cwd));
+            TReply reply = RunInFolder(request, RequestFolder(request, cwd), cwd);
             ReleaseNamedLock(ProgramLock);
             return reply;
         }

@@ -12,11 +12,19 @@
 
 namespace vobrik {
 
-// Applies a list, add or delete request to a loaded table, as the main
-// dialog's buttons would: the table is saved and shown again. Messages the
-// table would show in a box go to the reply. `file` names the reminder file
-// for --list.
-TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::string& file);
+// Where a command works: the loaded table, the reminder file it shows (named
+// by --list), and the current directory of the terminal that asked, against
+// which any path the command names is read.
+struct TCommandContext {
+    TAlarmTable& Table;
+    std::string File;
+    std::string Cwd;
+};
+
+// Applies a table command, as the main dialog's buttons would: the table is
+// saved and shown again. Messages the table would show in a box go to the
+// reply.
+TReply RunTableCommand(TCommandContext& context, const TRequest& request);
 
 // The running copy's side: the arguments sent by a terminal whose current
 // directory was `cwd`, applied to the table kept in this process's current
@@ -24,13 +32,17 @@ TReply RunTableCommand(TAlarmTable& table, const TRequest& request, const std::s
 TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
                              const std::vector<std::string>& args);
 
+// The running copy's answer to an encoded request. A busy copy refuses it:
+// one that has a modal window open, or has not read its reminders yet.
+std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy);
+
 // The folder a request works on while no copy runs: --dir, read from `cwd`,
 // or the data folder of the desktop's launcher.
 std::string RequestFolder(const TRequest& request, const std::string& cwd);
 
 // Loads the folder's reminder file, applies the request and saves. The caller
 // holds the program's lock.
-TReply RunInFolder(const TRequest& request, const std::string& folder);
+TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd);
 
 // The tray icon's tip: the program's name and the next reminder; Windows-1252.
 std::string TrayTipText(const TAlarmTable& table);

@@ -1,9 +1,11 @@
 #include "app/VobrikDlgClient.h"
 
+#include "app/TableCommands.h"
 #include "app/VobrikApp.h"
 #include "dialogs/AlarmCheckDlg.h"
 #include "platform/Application.h"
 #include "platform/ResponseTable.h"
+#include "platform/SingleInstance.h"
 #include "summary/SummaryLines.h"
 #include "summary/SummaryPopup.h"
 
@@ -33,6 +35,7 @@ TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
 }
 
 TVobrikDlgClient::~TVobrikDlgClient() {
+    SetCommandHandler(nullptr);
     Shell_NotifyIcon(NIM_DELETE, &TrayData);
     if (IsWindow())
         Destroy(IDCANCEL);
@@ -64,6 +67,9 @@ bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
 
 void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
+    SetCommandHandler([this](const std::string& command, bool busy) {
+        return AnswerCommandRequest(Table, command, busy || !TableLoaded);
+    });
 
     {
         const TIcon icon(TrayIcon);
@@ -89,7 +95,10 @@ void TVobrikDlgClient::SetupWindow() {
         HideMainWindow();
     }
 
-    if (Table.LoadAlarms() == TLoadResult::OpenFailed)
+    const TLoadResult loaded = Table.LoadAlarms();
+    TableLoaded = true;
+    UpdateTrayTip();
+    if (loaded == TLoadResult::OpenFailed)
         return;
     if (Settings.ShowSummary)
         OpenDaySummary();
@@ -226,6 +235,13 @@ int32_t TVobrikDlgClient::GetItemData(int index) {
 }
 void TVobrikDlgClient::Invalidate() {
     AlarmList->Invalidate();
+}
+void TVobrikDlgClient::Refreshed() {
+    UpdateTrayTip();
+}
+
+void TVobrikDlgClient::UpdateTrayTip() {
+    SetTrayIconTip(this, TrayIconId, TrayTipText(Table).c_str());
 }
 
 int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned type) {

@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -25,8 +26,8 @@ constexpr const char* AlreadyRunningText =
     "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
 
 int Print(const TReply& reply) {
-    std::fputs(reply.Out.c_str(), stdout);
-    std::fputs(reply.Err.c_str(), stderr);
+    std::fputs(ToTerminal(reply.Out).c_str(), stdout);
+    std::fputs(ToTerminal(reply.Err).c_str(), stderr);
     return std::fflush(stdout) == 0 ? reply.Code : ExitRefused;
 }
 
@@ -49,7 +50,10 @@ TLockResult TakeProgramLock() {
 }
 
 int ProgramMain(int argc, char* argv[]) {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::setlocale(LC_CTYPE, "");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(FromTerminal(argv[i]));
     TRequest request;
     TReply usage;
     if (!ParseCommandLine(args, request, usage))

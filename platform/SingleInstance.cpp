@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <utility>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -240,6 +241,26 @@ TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs) {
     return size >= 0 && ReceiveExactly(connection, command, static_cast<size_t>(size), deadline)
                ? TRequestKind::Command
                : TRequestKind::Bad;
+}
+
+namespace {
+
+TCommandHandler& Handler() {
+    static TCommandHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void SetCommandHandler(TCommandHandler handler) {
+    Handler() = std::move(handler);
+}
+
+bool HandleCommand(const std::string& command, bool busy, std::string& answer) {
+    if (!Handler())
+        return false;
+    answer = Handler()(command, busy);
+    return true;
 }
 
 void AnswerShow(int connection) {

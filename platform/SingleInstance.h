@@ -5,6 +5,7 @@
 // Both live in the user's runtime directory ($XDG_RUNTIME_DIR/vobrik, or a
 // private /tmp/vobrik-UID when the session has none).
 
+#include <functional>
 #include <string>
 
 namespace vobrik {
@@ -41,6 +42,13 @@ TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs);
 // The answer to a Show request, and to a Command.
 void AnswerShow(int connection);
 void AnswerCommand(int connection, const std::string& answer, int timeoutMs);
+
+// What the running copy does with a command, given whether a modal window is
+// open; it gives the answer. The program sets it, the listening socket calls it.
+using TCommandHandler = std::function<std::string(const std::string& command, bool busy)>;
+void SetCommandHandler(TCommandHandler handler);
+// False when no handler is set.
+bool HandleCommand(const std::string& command, bool busy, std::string& answer);
 
 // The private directory of the lock and of the lookup; empty when there is no
 // safe place for them.

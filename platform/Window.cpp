@@ -327,6 +327,8 @@ bool TWindow::KillTimer(unsigned id) {
 // after the frame's title, on which a "show" request brings the frame forward.
 class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
   public:
+    static constexpr int RequestTimeoutMs = 1000;
+
     TFinder(TFrameWindow& frame, std::string path) : Frame(frame), Path(std::move(path)) {
         sockaddr_un address{};
         if (Path.empty() || Path.size() >= sizeof address.sun_path)
@@ -340,7 +342,7 @@ class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
         // remains of a copy that died.
         ::unlink(Path.c_str());
         if (::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(Socket, 4) != 0) {
+            ::listen(Socket, SOMAXCONN) != 0) {
             ::close(Socket);
             Socket = -1;
             return;
@@ -357,19 +359,28 @@ class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
     }
 
     void OnReadWaiting() override {
-        const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC);
+        const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (connection < 0)
             return;
-        // The asking copy writes its request as soon as it is connected.
-        pollfd p{connection, POLLIN, 0};
-        char request[32] = {};
-        if (::poll(&p, 1, 1000) == 1 && ::recv(connection, request, sizeof request - 1, 0) > 0 &&
-            std::strncmp(request, "show", 4) == 0) {
+        // The asking copy writes its whole request as soon as it is connected,
+        // so the wait below is only ever long for a client that misbehaves.
+        std::string command, answer;
+        switch (ReadRequest(connection, command, RequestTimeoutMs)) {
+        case TRequestKind::Show:
             Frame.BringWindowToTop();
             Frame.ShowWindow(SW_SHOW);
             Frame.ShowWindow(SW_RESTORE);
             Frame.SetForegroundWindow();
-            ::send(connection, "ok\n", 3, MSG_NOSIGNAL);
+            AnswerShow(connection);
+            break;
+        case TRequestKind::Command:
+            // Inside a modal window the reminders are in use: the handler
+            // refuses rather than change them under the editor or a ring.
+            if (HandleCommand(command, TModalScope::Depth() > 0, answer))
+                AnswerCommand(connection, answer, RequestTimeoutMs);
+            break;
+        case TRequestKind::Bad:
+            break;
         }
         ::close(connection);
     }

@@ -100,7 +100,7 @@ TEST(CommandLine, CommandsWorkOnTheFolderAsTheEditorWould) {
         TRequest request;
         TReply reply;
         ASSERT_TRUE(ParseCommandLine(step.Args, request, reply)) << reply.Err;
-        reply = RunInFolder(request, dir.Root());
+        reply = RunInFolder(request, dir.Root(), "/");
         EXPECT_EQ(step.Code, reply.Code) << step.Args[0] << ": " << reply.Err;
         if (step.Out != nullptr) {
             EXPECT_EQ(step.Out, reply.Out) << step.Args[0];
@@ -122,9 +122,9 @@ TEST(CommandLine, TsvGivesSecondsAndIsoLocalTime) {
     TRequest request;
     TReply reply;
     ASSERT_TRUE(ParseCommandLine({"--add", "M", "--at", "2027-07-05 10:00"}, request, reply));
-    ASSERT_EQ(0, RunInFolder(request, dir.Root()).Code);
+    ASSERT_EQ(0, RunInFolder(request, dir.Root(), "/").Code);
     ASSERT_TRUE(ParseCommandLine({"--list", "--tsv"}, request, reply));
-    reply = RunInFolder(request, dir.Root());
+    reply = RunInFolder(request, dir.Root(), "/");
     const std::string seconds = std::to_string(1814774400 + std::stoi(reply.Out.substr(30, 2)));
     EXPECT_EQ("1\t" + seconds + "\t2027-07-05T10:00:" + reply.Out.substr(30, 2) +
                   "+02:00\tune fois\tM\n",
@@ -141,7 +141,8 @@ TEST(CommandLine, FullTableRefusesAnAdd) {
     TRequest request;
     TReply reply;
     ASSERT_TRUE(ParseCommandLine({"--add", "m", "--at", "2027-01-05 10:00"}, request, reply));
-    reply = RunTableCommand(table, request, "f");
+    TCommandContext context{table, "f", "/"};
+    reply = RunTableCommand(context, request);
     EXPECT_EQ(ExitRefused, reply.Code);
     EXPECT_NE(std::string::npos, reply.Err.find("plus de 100 alarmes")) << reply.Err;
     EXPECT_TRUE(messages.Log.empty());

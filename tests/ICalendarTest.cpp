@@ -193,7 +193,7 @@ TEST_F(ICalendar, UidStaysWhileUnchangedAndAnUnknownZoneWritesUtc) {
 TReply Command(const std::vector<std::string>& args) {
     TRequest request;
     TReply reply;
-    return ParseCommandLine(args, request, reply) ? RunInFolder(request, request.Dir) : reply;
+    return ParseCommandLine(args, request, reply) ? RunInFolder(request, request.Dir, "/") : reply;
 }
 
 void Write(const std::string& path, const std::string& text) {
