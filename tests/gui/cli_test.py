@@ -87,6 +87,24 @@ def test_a_copy_with_a_question_open_refuses_at_once(s):
     assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
 
 
+def test_calendar_files_go_through_the_running_copy(s):
+    copy = s.start("HIDE")
+    started_hidden(s, copy)
+    text = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Caf\u00e9\r\nDTSTART:20300101T090000Z\r\n"
+    for name, data in (("in.ics", text + "END:VEVENT\r\nEND:VCALENDAR\r\n"), ("cut.ics", text)):
+        with open(s.path(name), "w", encoding="utf-8", newline="") as f:
+            f.write(data)
+    imported = "1 alarme import\u00e9e, 0 \u00e9v\u00e9nement ignor\u00e9\n"
+    assert run(s, "--import-ics", "in.ics") == (0, imported, "")
+    assert messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"]
+    code, out, err = run(s, "--export-ics", "-")
+    event = "\nSUMMARY:Caf\u00e9\r\nDTSTART;TZID=Europe/Paris:20300101T100000\r\n"
+    assert code == 0 and event in out, err
+    code, _, err = run(s, "--import-ics", "cut.ics")
+    assert code == 1 and "incomplet" in err and messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"], err
+    assert copy.poll() is None
+
+
 def fifty_adds(s, **env):
     adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
@@ -139,6 +157,7 @@ TESTS = {
         "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
         "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
         "BusyCopyRefuses": test_a_copy_with_a_question_open_refuses_at_once,
+        "CalendarFilesThroughTheRunningCopy": test_calendar_files_go_through_the_running_copy,
         "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
         "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
         "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
