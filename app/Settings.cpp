@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include "platform/Text1252.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,12 +18,6 @@ constexpr const char* FileAccessError = "File Access Error";
 // A line is read in pieces of at most this many characters, each piece taken
 // as a line of its own, as a 100-byte line buffer would give them.
 constexpr size_t PieceLength = 99;
-
-void UpperCaseAscii(std::string& text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-}
 
 // atol's reading: leading white space, an optional sign, then digits up to the
 // first other character; 0 without digits. Values beyond 32 bits are held at
@@ -42,9 +38,8 @@ void ApplyLine(TSettings& settings, std::string line) {
     const auto equals = line.find('=');
     if (equals == std::string::npos)
         return;
-    std::string key = line.substr(0, equals);
+    const std::string key = UpperCaseAscii(line.substr(0, equals));
     const std::string value = line.substr(equals + 1);
-    UpperCaseAscii(key);
     const bool one = !value.empty() && value[0] == '1';
     if (key == "HIDE")
         settings.StartHidden = one;

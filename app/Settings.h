@@ -2,6 +2,7 @@
 
 #include "core/FileOps.h"
 #include "core/Services.h"
+#include "summary/ResWin.h"
 
 #include <cstdint>
 #include <string>
@@ -15,10 +16,10 @@ constexpr const char* SettingsFileName = "VOBRIK.INI";
 struct TSettings {
     bool StartHidden = false;
     bool ShowSummary = true;
-    int32_t PosX = 100;
-    int32_t PosY = 100;
-    int32_t PosH = 200;
-    int32_t PosW = 400;
+    int32_t PosX = SummaryDefaultPlace.X;
+    int32_t PosY = SummaryDefaultPlace.Y;
+    int32_t PosH = SummaryDefaultPlace.H;
+    int32_t PosW = SummaryDefaultPlace.W;
 };
 
 // Reads the settings file over the values given. A missing file is not an

@@ -7,8 +7,8 @@
 #include "summary/SummaryLines.h"
 
 #include "Fakes.h"
-#include "platform/Application.h"
-#include "platform/WxDC.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/WxDC.h"
 
 #include <benchmark/benchmark.h>
 

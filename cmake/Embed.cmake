@@ -18,7 +18,7 @@ foreach(path IN LISTS FILES)
 endforeach()
 file(WRITE "${OUTPUT}.new"
   "// Generated from resources/ by cmake/Embed.cmake; do not edit.\n"
-  "#include \"platform/Embedded.h\"\n\n"
+  "#include \"platform/wx/Embedded.h\"\n\n"
   "namespace vobrik {\nnamespace {\n${body}} // namespace\n\n"
   "const TEmbeddedFile EmbeddedFiles[] = {\n${table}};\n"
   "const size_t EmbeddedFileCount = ${index};\n\n"

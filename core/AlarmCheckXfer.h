@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ControlIds.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -20,9 +22,9 @@ struct TAlarmCheckXfer {
 static_assert(offsetof(TAlarmCheckXfer, DelayDays) == 206);
 static_assert(offsetof(TAlarmCheckXfer, ForAll) == 212);
 
-// Ring results.
-constexpr int RingRemindTomorrow = 1; // "&Rappel"
-constexpr int RingAcknowledge = 2;    // "&Valider"
-constexpr int RingRemindIn = 101;     // "Rappel dans"
+// Ring results: the button that ended the dialog.
+constexpr int RingRemindTomorrow = 1;              // "&Rappel"
+constexpr int RingAcknowledge = 2;                 // "&Valider"
+constexpr int RingRemindIn = RingDlgIds::RemindIn; // "Rappel dans"
 
 } // namespace vobrik

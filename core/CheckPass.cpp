@@ -129,10 +129,9 @@ void TAlarmChecker::CheckAlarms() {
 int32_t TAlarmChecker::PostponedWhen(int result, int32_t now) const {
     std::tm local = ToLocal(now);
     if (result == RingRemindTomorrow) {
-        local.tm_mday += 1;
         local.tm_hour = 0;
         local.tm_min = 1;
-        return MakeWhenOnLocalClock(local);
+        return NextDay(local);
     }
     // The field holds at most three characters, so the amount fits an int.
     // Hours and minutes count real time, with the offset of now; whole days keep

@@ -32,4 +32,15 @@ int32_t MakeWhenOnLocalClock(std::tm& local) {
     return MakeWhen(local);
 }
 
+int32_t NextDay(std::tm& local) {
+    local.tm_mday += 1;
+    return MakeWhenOnLocalClock(local);
+}
+
+int32_t CurrentTime() {
+    const std::time_t now = std::time(nullptr);
+    return now > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(now);
+}
+
 } // namespace vobrik

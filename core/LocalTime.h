@@ -18,6 +18,15 @@ int32_t MakeWhen(std::tm& local);
 // change keeps the hour the user chose.
 int32_t MakeWhenOnLocalClock(std::tm& local);
 
+// The same clock time one calendar day later, read on that day's own clock so
+// that a daylight-saving change in between cannot push it onto the day after.
+// The fields are normalised in place.
+int32_t NextDay(std::tm& local);
+
+// The system clock, held at the end of the signed 32-bit range past 2038
+// rather than wrapping round to 1901.
+int32_t CurrentTime();
+
 inline int DayOfMonth(int32_t when) {
     return ToLocal(when).tm_mday;
 }

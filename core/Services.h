@@ -1,20 +1,15 @@
 #pragma once
 
 // The seams through which the reminder logic reaches the outside world. The
-// program plugs in the window system; the tests plug in fakes.
+// program plugs in the window system; the tests plug in fakes. The sound and
+// the message-box numbers belong to platform/, which knows nothing of this.
+
+#include "platform/Sound.h"
+#include "platform/Win.h"
 
 #include <cstdint>
 
 namespace vobrik {
-
-// Message-box types and answers, with their Windows values so that callers and
-// fakes speak the same numbers.
-constexpr unsigned MB_OK = 0x0;
-constexpr unsigned MB_YESNO = 0x4;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
 
 // Seconds since 1970-01-01 00:00:00 UTC, as `time` gives them.
 class IClock {
@@ -58,18 +53,10 @@ class ITimer {
     virtual void KillTimer(unsigned id) = 0;
 };
 
-class ISound {
-  public:
-    virtual ~ISound() = default;
-    // Plays a sound file to its end. False when it could not be played at all.
-    virtual bool PlayFile(const char* path) = 0;
-    // The exclamation beep.
-    virtual void Beep() = 0;
-};
-
 struct TAlarmCheckXfer;
 
-// Shows the ring dialog modally on the buffer and gives its result (1, 2 or 101).
+// Shows the ring dialog modally on the buffer and gives its result, one of the
+// ring results of AlarmCheckXfer.h.
 class IRinger {
   public:
     virtual ~IRinger() = default;

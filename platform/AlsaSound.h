@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Services.h"
+#include "platform/Sound.h"
 
 #include <functional>
 #include <string>

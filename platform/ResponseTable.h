@@ -4,7 +4,7 @@
 // notifications it answers, with the member that answers them, e.g.
 //
 //   static const TResponseTable<TMyDlg> table{
-//       EvBnClicked<&TMyDlg::Add>(103),
+//       EvBnClicked<&TMyDlg::Add>(MainDlgIds::Add),
 //       EvMessage<&TMyDlg::OnTimer>(WM_TIMER),
 //   };
 //   return table.Dispatch(*this, msg, result) || TDialog::Find(msg, result);

@@ -98,6 +98,9 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
+constexpr size_t MaxCommandSize = 64 * 1024;
+constexpr int RequestTimeoutMs = 1000;
+
 int MsLeft(TClock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
@@ -230,6 +233,12 @@ TAskResult AskRunningCopy(const char* title, const std::string& command, std::st
                     });
 }
 
+namespace {
+
+enum class TRequestKind { Show, Command, Bad };
+
+// The request of one connection, read within timeoutMs. Show is the bare
+// "show"; Command fills `command`; anything else, too long or too slow, is Bad.
 TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs) {
     const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
     std::string line;
@@ -243,11 +252,13 @@ TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs) {
                : TRequestKind::Bad;
 }
 
-namespace {
-
 TCommandHandler& Handler() {
     static TCommandHandler handler;
     return handler;
+}
+
+void Answer(int connection, const std::string& answer) {
+    SendAll(connection, answer, TClock::now() + std::chrono::milliseconds(RequestTimeoutMs));
 }
 
 } // namespace
@@ -256,20 +267,54 @@ void SetCommandHandler(TCommandHandler handler) {
     Handler() = std::move(handler);
 }
 
-bool HandleCommand(const std::string& command, bool busy, std::string& answer) {
-    if (!Handler())
-        return false;
-    answer = Handler()(command, busy);
-    return true;
+TWindowLookupServer::TWindowLookupServer(const char* title, std::function<void()> show)
+    : Path(WindowLookupPath(title)), Show(std::move(show)) {
+    sockaddr_un address{};
+    if (!AddressOf(title, address))
+        return;
+    Socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (Socket < 0)
+        return;
+    ::unlink(Path.c_str());
+    // Room for many commands started at once: each waits its turn.
+    if (::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(Socket, SOMAXCONN) != 0) {
+        ::close(Socket);
+        Socket = -1;
+    }
 }
 
-void AnswerShow(int connection) {
-    SendAll(connection, "ok\n", TClock::now() + std::chrono::milliseconds(AnswerTimeoutMs));
+TWindowLookupServer::~TWindowLookupServer() {
+    if (Socket >= 0) {
+        ::close(Socket);
+        ::unlink(Path.c_str());
+    }
 }
 
-void AnswerCommand(int connection, const std::string& answer, int timeoutMs) {
-    SendAll(connection, "ok " + std::to_string(answer.size()) + "\n" + answer,
-            TClock::now() + std::chrono::milliseconds(timeoutMs));
+void TWindowLookupServer::AnswerRequest(bool busy) {
+    const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (connection < 0)
+        return;
+    // The asking side writes its whole request as soon as it is connected, so
+    // the wait here is only ever long for a client that misbehaves.
+    std::string command, answer;
+    switch (ReadRequest(connection, command, RequestTimeoutMs)) {
+    case TRequestKind::Show:
+        Show();
+        Answer(connection, "ok\n");
+        break;
+    case TRequestKind::Command:
+        // A copy still starting has no handler yet: the asking side is told
+        // nothing and reports that no answer came.
+        if (Handler()) {
+            answer = Handler()(command, busy);
+            Answer(connection, "ok " + std::to_string(answer.size()) + "\n" + answer);
+        }
+        break;
+    case TRequestKind::Bad:
+        break;
+    }
+    ::close(connection);
 }
 
 } // namespace vobrik

@@ -1,7 +1,8 @@
 #pragma once
 
 // What keeps a single copy of the program running for a user: a named lock,
-// and a lookup by title that reaches the main window of the running copy.
+// and a lookup by title that reaches the main window of the running copy,
+// both the asking side and the answering one.
 // Both live in the user's runtime directory ($XDG_RUNTIME_DIR/vobrik, or a
 // private /tmp/vobrik-UID when the session has none).
 
@@ -33,22 +34,36 @@ enum class TAskResult { Answered, NobodyListens, NoAnswer };
 TAskResult AskRunningCopy(const char* title, const std::string& command, std::string& answer,
                           int timeoutMs);
 
-// The running copy's side of one connection: the request, read within
-// timeoutMs. Show is the bare "show"; Command fills `command`; anything else,
-// or too long, or too slow, is Bad.
-enum class TRequestKind { Show, Command, Bad };
-constexpr size_t MaxCommandSize = 64 * 1024;
-TRequestKind ReadRequest(int connection, std::string& command, int timeoutMs);
-// The answer to a Show request, and to a Command.
-void AnswerShow(int connection);
-void AnswerCommand(int connection, const std::string& answer, int timeoutMs);
-
 // What the running copy does with a command, given whether a modal window is
 // open; it gives the answer. The program sets it, the listening socket calls it.
 using TCommandHandler = std::function<std::string(const std::string& command, bool busy)>;
 void SetCommandHandler(TCommandHandler handler);
-// False when no handler is set.
-bool HandleCommand(const std::string& command, bool busy, std::string& answer);
+
+// The running copy's side of the lookup: a local socket named after the main
+// window's title, on which a "show" request runs `show` and is answered, and
+// a command from the terminal goes to the command handler. The owner waits for
+// requests on Descriptor() in its message loop.
+class TWindowLookupServer {
+  public:
+    // The caller holds the program's lock, so a socket left at that path is
+    // the remains of a copy that died and is replaced.
+    TWindowLookupServer(const char* title, std::function<void()> show);
+    ~TWindowLookupServer();
+    TWindowLookupServer(const TWindowLookupServer&) = delete;
+    TWindowLookupServer& operator=(const TWindowLookupServer&) = delete;
+
+    // -1 when nothing listens.
+    int Descriptor() const { return Socket; }
+    // Takes one waiting request and answers it. A request must come whole
+    // within a second and may not exceed 64 KiB; anything else is
+    // dropped unanswered. `busy` is passed on to the command handler.
+    void AnswerRequest(bool busy);
+
+  private:
+    std::string Path;
+    std::function<void()> Show;
+    int Socket = -1;
+};
 
 // The private directory of the lock and of the lookup; empty when there is no
 // safe place for them.

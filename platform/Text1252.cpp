@@ -105,4 +105,12 @@ std::string Windows1252FromUtf8(std::string_view text) {
     return out;
 }
 
+std::string UpperCaseAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
 } // namespace vobrik

@@ -14,4 +14,8 @@ std::string Utf8FromWindows1252(std::string_view text);
 // become one '?' each, so that nothing typed disappears without a trace.
 std::string Windows1252FromUtf8(std::string_view text);
 
+// Upper-cased as the C locale does it: only the ASCII letters change, the
+// accented ones stay as they are.
+std::string UpperCaseAscii(std::string_view text);
+
 } // namespace vobrik

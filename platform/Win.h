@@ -1,9 +1,9 @@
 #pragma once
 
 // The window-system vocabulary the program's windows are written in: message
-// numbers, notification codes, show commands and styles, with their Windows
-// values, and the message record that response tables dispatch. Nothing here
-// depends on the toolkit.
+// numbers, notification codes, show commands, styles and message-box answers,
+// with their Windows values, and the message record that response tables
+// dispatch. Nothing here depends on the toolkit.
 
 #include <cstdint>
 
@@ -22,6 +22,15 @@ constexpr unsigned WM_RBUTTONDOWN = 0x0204;
 constexpr unsigned WM_RBUTTONUP = 0x0205;
 constexpr unsigned WM_RBUTTONDBLCLK = 0x0206;
 constexpr unsigned WM_USER = 0x0400;
+
+// Message-box types and answers, so that callers and fakes speak the same
+// numbers.
+constexpr unsigned MB_OK = 0x0;
+constexpr unsigned MB_YESNO = 0x4;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
 
 constexpr unsigned BM_GETCHECK = 0x00F0;
 constexpr unsigned BM_SETCHECK = 0x00F1;

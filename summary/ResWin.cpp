@@ -8,14 +8,23 @@ namespace vobrik {
 
 namespace {
 
-constexpr TColor TodayFill{0, 255, 255};
-constexpr TColor TomorrowFill{224, 224, 224};
-constexpr TColor TodayDate{0, 0, 192};
-constexpr TColor TodayNames{0, 0, 128};
-constexpr TColor TodayLineText{0, 0, 64};
-constexpr TColor TomorrowDate{0, 128, 0};
-constexpr TColor TomorrowNames{0, 64, 0};
-constexpr TColor TomorrowLineText{0, 32, 0};
+// What tells one day's panel from the other's.
+struct TPanelStyle {
+    TColor Fill;
+    TColor Date;
+    TColor Names;
+    TColor LineText;
+    TPen Rule;
+    // Today's panel has always selected the font of its reminder lines before
+    // their colour, tomorrow's after; either way draws the same.
+    bool LineFontFirst;
+};
+
+constexpr TPanelStyle TodayPanel{{0, 255, 255}, {0, 0, 192},      {0, 0, 128},
+                                 {0, 0, 64},    {{0, 0, 200}, 1}, true};
+constexpr TPanelStyle TomorrowPanel{{224, 224, 224}, {0, 128, 0},          {0, 64, 0},
+                                    {0, 32, 0},      {{128, 128, 128}, 1}, false};
+constexpr TPen PanelSeparator{{0, 192, 192}, 4};
 
 constexpr int32_t TextX = 5;
 constexpr int32_t NameLineStep = 20;
@@ -49,12 +58,38 @@ void FillPanel(TDC& dc, const TBrush& brush, const TRect& r) {
     dc.Rectangle(r);
 }
 
-// The same clock time one calendar day later, read on that day's own clock so
-// that a daylight-saving change in between cannot push it onto the day after.
-int32_t NextDay(int32_t when) {
-    std::tm local = ToLocal(when);
-    local.tm_mday += 1;
-    return MakeWhenOnLocalClock(local);
+// One day's panel from y down: its date, its name days, a rule and its
+// reminders, on a fill that reaches the bottom of r. Gives the y below them.
+int32_t PaintDay(TResWin& win, TDC& dc, const TPanelStyle& style, const TRect& r, int32_t y,
+                 int32_t day, const TSummaryLine* lines) {
+    const TFont largeFont{"Arial", 20};
+    const TFont mediumFont{"Arial", 15};
+    const TFont smallFont{"Arial", 12};
+    // One buffer serves the date, then the names: 199 characters and the zero.
+    char text[NameDaysCapacity + 1];
+    FormatFrenchDate(day, text);
+
+    FillPanel(dc, TBrush{style.Fill}, r);
+    dc.SelectObject(largeFont);
+    dc.SetTextColor(style.Date);
+    dc.TextOut(TextX, y + 3, text);
+
+    dc.SetTextColor(style.Names);
+    dc.SelectObject(mediumFont);
+    win.NameDays(win, day, text, NameDaysCapacity);
+    y += 25;
+    TResWin::DrawCommaWrapped(text, dc, r, y);
+
+    y += 5;
+    DrawRule(dc, style.Rule, r, y);
+
+    if (style.LineFontFirst)
+        dc.SelectObject(smallFont);
+    dc.SetTextColor(style.LineText);
+    if (!style.LineFontFirst)
+        dc.SelectObject(smallFont);
+    y += 5;
+    return DrawReminderLines(dc, lines, y);
 }
 
 } // namespace
@@ -90,64 +125,14 @@ void TResWin::Paint(TDC& dc, int32_t now) {
     if (Shell == nullptr)
         return;
     TRect r = Shell->GetClientRect();
-    int32_t y = 0;
-    const TBrush upperFill{TodayFill};
-    const TBrush lowerFill{TomorrowFill};
-    const TPen thinBluePen{{0, 0, 200}, 1};
-    const TPen panelPen{{0, 192, 192}, 4};
-    const TPen thinGreyPen{{128, 128, 128}, 1};
-    const TFont largeFont{"Arial", 20};
-    const TFont mediumFont{"Arial", 15};
-    const TFont smallFont{"Arial", 12};
+    int32_t y = PaintDay(*this, dc, TodayPanel, r, 0, now, TodayLines.get());
 
-    // One buffer serves the date, then the names: 199 characters and the zero.
-    char text[NameDaysCapacity + 1];
-    int32_t day = now;
-    FormatFrenchDate(day, text);
-
-    FillPanel(dc, upperFill, r);
-    dc.SelectObject(largeFont);
-    dc.SetTextColor(TodayDate);
-    dc.TextOut(TextX, y + 3, text);
-
-    dc.SetTextColor(TodayNames);
-    dc.SelectObject(mediumFont);
-    NameDays(*this, day, text, NameDaysCapacity);
-    y += 25;
-    DrawCommaWrapped(text, dc, r, y);
-
-    y += 5;
-    DrawRule(dc, thinBluePen, r, y);
-
-    dc.SelectObject(smallFont);
-    dc.SetTextColor(TodayLineText);
-    y += 5;
-    y = DrawReminderLines(dc, TodayLines.get(), y);
-
-    DrawRule(dc, panelPen, r, y + 5);
+    DrawRule(dc, PanelSeparator, r, y + 5);
     y += 10;
     r.Top = y - 3;
 
-    FillPanel(dc, lowerFill, r);
-    day = NextDay(day);
-    FormatFrenchDate(day, text);
-    dc.SelectObject(largeFont);
-    dc.SetTextColor(TomorrowDate);
-    dc.TextOut(TextX, y + 3, text);
-
-    dc.SetTextColor(TomorrowNames);
-    dc.SelectObject(mediumFont);
-    NameDays(*this, day, text, NameDaysCapacity);
-    y += 25;
-    DrawCommaWrapped(text, dc, r, y);
-
-    y += 5;
-    DrawRule(dc, thinGreyPen, r, y);
-
-    dc.SetTextColor(TomorrowLineText);
-    dc.SelectObject(smallFont);
-    y += 5;
-    y = DrawReminderLines(dc, TomorrowLines.get(), y);
+    std::tm tomorrow = ToLocal(now);
+    y = PaintDay(*this, dc, TomorrowPanel, r, y, NextDay(tomorrow), TomorrowLines.get());
 
     // A message box of the lookup may have closed the window during the paint.
     if (Shell != nullptr) {

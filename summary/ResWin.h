@@ -51,6 +51,10 @@ struct TWindowAttr {
     int32_t H = 0;
 };
 
+// Where the summary opens when the settings name no place of their own, and
+// where one that would open out of sight goes instead.
+constexpr TWindowAttr SummaryDefaultPlace{100, 100, 400, 200};
+
 using TNameDayLookup =
     std::function<void(IMessages& owner, int32_t when, char* out, size_t capacity)>;
 

@@ -13,23 +13,26 @@ TSummaryLine::~TSummaryLine() {
         rest = std::move(rest->Next);
 }
 
+namespace {
+
+// Each midnight is read with the offset in force on its own date: kept from
+// `now`, it would be an hour off across a daylight-saving change.
+int32_t NextMidnight(std::tm& day) {
+    day.tm_hour = 0;
+    day.tm_min = 0;
+    day.tm_sec = 0;
+    return NextDay(day);
+}
+
+} // namespace
+
 TDayBounds SummaryDayBounds(int32_t now) {
     std::tm day = ToLocal(now);
-    day.tm_hour = 0;
-    day.tm_min = 0;
-    day.tm_sec = 0;
-    day.tm_mday += 1;
-    // Each midnight is read with the offset in force on its own date: kept from
-    // `now`, it would be an hour off across a daylight-saving change.
     TDayBounds bounds{};
-    bounds.TomorrowStart = MakeWhenOnLocalClock(day);
+    bounds.TomorrowStart = NextMidnight(day);
     // A day without a midnight (the clock jumps from 23:59 to 01:00) comes
     // back from mktime at 01:00; the next day still starts at 00:00.
-    day.tm_hour = 0;
-    day.tm_min = 0;
-    day.tm_sec = 0;
-    day.tm_mday += 1;
-    bounds.DayAfterStart = MakeWhenOnLocalClock(day);
+    bounds.DayAfterStart = NextMidnight(day);
     return bounds;
 }
 

@@ -3,9 +3,9 @@
 // inside their modal loops.
 
 #include "Fakes.h"
-#include "app/SDIDecFrame.h"
-#include "app/VobrikDlgClient.h"
-#include "dialogs/AlarmCheckDlg.h"
+#include "app/wx/SDIDecFrame.h"
+#include "app/wx/VobrikDlgClient.h"
+#include "dialogs/wx/AlarmCheckDlg.h"
 
 #include <gtest/gtest.h>
 

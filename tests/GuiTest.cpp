@@ -2,13 +2,13 @@
 // runner starts a private Xvfb), without the message loop of the program.
 
 #include "Fakes.h"
-#include "app/SDIDecFrame.h"
-#include "app/VobrikDlgClient.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/Resources.h"
+#include "app/wx/SDIDecFrame.h"
+#include "app/wx/VobrikDlgClient.h"
 #include "platform/ResponseTable.h"
-#include "summary/SummaryPopup.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Resources.h"
+#include "summary/wx/SummaryPopup.h"
 
 #include <gtest/gtest.h>
 

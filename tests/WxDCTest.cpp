@@ -1,7 +1,7 @@
 // The drawing surface over wxWidgets, drawn into an off-screen bitmap on the
 // private X server of the GUI tests.
 
-#include "platform/WxDC.h"
+#include "platform/wx/WxDC.h"
 
 #include <gtest/gtest.h>
 

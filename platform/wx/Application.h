@@ -3,7 +3,7 @@
 // The application object: it starts the toolkit, builds the main window, runs
 // the message loop until that window is gone, and answers close requests.
 
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 #include <memory>
 #include <string>
@@ -35,7 +35,9 @@ class TApplication {
     // Builds the main window; called by Run before the window is created.
     virtual void InitMainWindow();
     // The program is asked to stop from outside (SIGTERM, SIGHUP, SIGINT).
-    // Ends the program without asking.
+    // Ends the program without asking: the main window goes, and the message
+    // loop with it. What to do about a modal dialog open then is the
+    // program's to decide.
     virtual void EndSession();
 
     // Takes ownership.

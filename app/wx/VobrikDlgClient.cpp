@@ -1,17 +1,17 @@
-#include "app/VobrikDlgClient.h"
+#include "app/wx/VobrikDlgClient.h"
 
 #include "app/TableCommands.h"
-#include "app/VobrikApp.h"
-#include "dialogs/AlarmCheckDlg.h"
-#include "platform/Application.h"
+#include "app/wx/VobrikApp.h"
+#include "core/LocalTime.h"
+#include "dialogs/wx/AlarmCheckDlg.h"
+#include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"
-#include "summary/SummaryPopup.h"
+#include "summary/wx/SummaryPopup.h"
 
 #include <cstring>
-#include <ctime>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -28,8 +28,10 @@ constexpr const char* QuitCaption = "Confirmation";
 } // namespace
 
 TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
-    : TDialog(parent, resId), Table(*this, *this, *this), AlarmList(new TListBox(this, 101)),
-      HideCheck(new TCheckBox(this, 109)), SummaryCheck(new TCheckBox(this, 108)),
+    : TDialog(parent, resId), Table(*this, *this, *this),
+      AlarmList(new TListBox(this, MainDlgIds::AlarmList)),
+      HideCheck(new TCheckBox(this, MainDlgIds::HideCheck)),
+      SummaryCheck(new TCheckBox(this, MainDlgIds::SummaryCheck)),
       Checker(Table, *this, Sound, *this) {
     TrayData.cbSize = 88;
 }
@@ -51,16 +53,16 @@ TWindow& TVobrikDlgClient::Frame() {
 bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
     using T = TVobrikDlgClient;
     static const TResponseTable<T> table{
-        EvBnClicked<&T::AddAlarm>(103),
-        EvBnClicked<&T::ModifySelectedAlarm>(105),
-        EvBnClicked<&T::DeleteSelectedAlarm>(104),
-        EvLbnDblClk<&T::ModifySelectedAlarm>(101),
+        EvBnClicked<&T::AddAlarm>(MainDlgIds::Add),
+        EvBnClicked<&T::ModifySelectedAlarm>(MainDlgIds::Modify),
+        EvBnClicked<&T::DeleteSelectedAlarm>(MainDlgIds::Delete),
+        EvLbnDblClk<&T::ModifySelectedAlarm>(MainDlgIds::AlarmList),
         EvMessage<&T::OnTrayNotify>(TrayMessage),
         EvMessage<&T::OnCheckTimer>(WM_TIMER),
-        EvBnClicked<&T::HideMainWindow>(102),
-        EvBnClicked<&T::OpenDaySummary>(106),
-        EvBnClicked<&T::SummaryClicked>(108),
-        EvBnClicked<&T::HideClicked>(109),
+        EvBnClicked<&T::HideMainWindow>(MainDlgIds::Close),
+        EvBnClicked<&T::OpenDaySummary>(MainDlgIds::DaySummary),
+        EvBnClicked<&T::SummaryClicked>(MainDlgIds::SummaryCheck),
+        EvBnClicked<&T::HideClicked>(MainDlgIds::HideCheck),
     };
     return table.Dispatch(*this, msg, result) || TDialog::Find(msg, result);
 }
@@ -251,10 +253,7 @@ int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned
 }
 
 int32_t TVobrikDlgClient::Now() {
-    const std::time_t now = std::time(nullptr);
-    if (now > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(now);
+    return CurrentTime();
 }
 
 unsigned TVobrikDlgClient::SetTimer(unsigned id, unsigned milliseconds) {

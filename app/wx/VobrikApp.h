@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/Window.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Window.h"
 
 namespace vobrik {
 
@@ -21,6 +21,9 @@ class TVobrikApp : public TApplication {
     // already hidden, the user has confirmed quitting, or the program does not
     // have the focus (the session is ending).
     bool CanClose() override;
+    // Asked to stop from outside while a dialog is open, the program stops
+    // where it stands instead of answering the dialog.
+    void EndSession() override;
 
   protected:
     void InitMainWindow() override;

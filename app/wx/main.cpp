@@ -1,10 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/StartUp.h"
 #include "app/TableCommands.h"
-#include "app/VobrikApp.h"
+#include "app/wx/VobrikApp.h"
 #include "core/Services.h"
-#include "platform/Application.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
 
 #include <chrono>
 #include <clocale>

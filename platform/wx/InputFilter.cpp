@@ -1,4 +1,4 @@
-#include "platform/InputFilter.h"
+#include "platform/wx/InputFilter.h"
 
 #include <wx/event.h>
 #include <wx/eventfilter.h>

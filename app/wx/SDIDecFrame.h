@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 namespace vobrik {
 

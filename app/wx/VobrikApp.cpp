@@ -1,8 +1,10 @@
-#include "app/VobrikApp.h"
+#include "app/wx/VobrikApp.h"
 
-#include "app/SDIDecFrame.h"
 #include "app/StartUp.h"
-#include "platform/TrayIcon.h"
+#include "app/wx/SDIDecFrame.h"
+#include "platform/wx/TrayIcon.h"
+
+#include <cstdlib>
 
 namespace vobrik {
 
@@ -53,6 +55,17 @@ bool TVobrikApp::CanClose() {
         return false;
     }
     return true;
+}
+
+void TVobrikApp::EndSession() {
+    if (TModalScope::Depth() > 0) {
+        // A modal dialog cannot be unwound from here without answering it, and
+        // any answer would act on the user's reminders. Nothing unsaved is
+        // held outside such a dialog, so the program stops where it stands.
+        RemoveAllTrayIcons();
+        std::_Exit(0);
+    }
+    TApplication::EndSession();
 }
 
 } // namespace vobrik

@@ -1,10 +1,8 @@
-#include "platform/Application.h"
+#include "platform/wx/Application.h"
 
-#include "core/Services.h"
-#include "platform/Resources.h"
 #include "platform/Text1252.h"
-#include "platform/TrayIcon.h"
-#include "platform/WxText.h"
+#include "platform/wx/Resources.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -143,13 +141,6 @@ int TApplication::Run() {
 }
 
 void TApplication::EndSession() {
-    if (TModalScope::Depth() > 0) {
-        // A modal dialog cannot be unwound from here without answering it, and
-        // any answer would act on the user's reminders. Nothing unsaved is
-        // held outside such a dialog, so the program stops where it stands.
-        RemoveAllTrayIcons();
-        std::_Exit(0);
-    }
     if (MainWindow != nullptr && MainWindow->IsWindow())
         MainWindow->Destroy();
     else

@@ -4,7 +4,7 @@
 // constructed with its dialog, before the dialog's window exists, and is bound
 // to the template's control when the dialog is created.
 
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "app/SDIDecFrame.h"
+#include "app/wx/SDIDecFrame.h"
 
-#include "app/VobrikApp.h"
-#include "app/VobrikDlgClient.h"
+#include "app/wx/VobrikApp.h"
+#include "app/wx/VobrikDlgClient.h"
 #include "platform/ResponseTable.h"
 
 namespace vobrik {

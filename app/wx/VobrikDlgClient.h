@@ -4,12 +4,12 @@
 #include "core/AlarmTable.h"
 #include "core/CheckPass.h"
 #include "core/Services.h"
-#include "dialogs/AlarmEditDlg.h"
+#include "dialogs/wx/AlarmEditDlg.h"
 #include "platform/AlsaSound.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/TrayIcon.h"
-#include "platform/Window.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/TrayIcon.h"
+#include "platform/wx/Window.h"
 #include "summary/ResWin.h"
 
 namespace vobrik {

@@ -1,28 +1,20 @@
-#include "summary/SummaryPopup.h"
+#include "summary/wx/SummaryPopup.h"
 
-#include "app/Settings.h"
-#include "platform/Application.h"
-#include "platform/WxDC.h"
-#include "platform/WxText.h"
+#include "core/LocalTime.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/WxDC.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/dcclient.h>
 #include <wx/display.h>
 #include <wx/frame.h>
 #include <wx/settings.h>
 
-#include <ctime>
-#include <limits>
 #include <string>
 
 namespace vobrik {
 
 namespace {
-
-int32_t CurrentTime() {
-    const std::time_t now = std::time(nullptr);
-    return now > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                     : static_cast<int32_t>(now);
-}
 
 wxRect ClientPart(wxRect outer) {
     return outer.Deflate(SummaryFrameThickness);
@@ -32,15 +24,14 @@ wxRect ClientPart(wxRect outer) {
 // it: settings that would leave no client area, or none on any screen, would
 // silence every reminder for good. Such a window opens at the defaults.
 void KeepWithinSight(TWindowAttr& attr, int32_t height) {
-    const TSettings defaults;
     if (attr.W <= 2 * SummaryFrameThickness)
-        attr.W = defaults.PosW;
+        attr.W = SummaryDefaultPlace.W;
     const wxRect client = ClientPart(wxRect(attr.X, attr.Y, attr.W, height));
     for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
         if (wxDisplay(i).GetGeometry().Intersects(client))
             return;
-    attr.X = defaults.PosX;
-    attr.Y = defaults.PosY;
+    attr.X = SummaryDefaultPlace.X;
+    attr.Y = SummaryDefaultPlace.Y;
 }
 
 class TSummaryPopup : public wxFrame {

@@ -1,6 +1,6 @@
-#include "platform/WxDC.h"
+#include "platform/wx/WxDC.h"
 
-#include "platform/WxText.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/fontenum.h>
 

@@ -1,6 +1,6 @@
-#include "platform/Controls.h"
+#include "platform/wx/Controls.h"
 
-#include "platform/WxText.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/checkbox.h>
 #include <wx/control.h>

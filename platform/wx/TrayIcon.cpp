@@ -1,8 +1,8 @@
-#include "platform/TrayIcon.h"
+#include "platform/wx/TrayIcon.h"
 
-#include "platform/Resources.h"
-#include "platform/Window.h"
-#include "platform/WxText.h"
+#include "platform/wx/Resources.h"
+#include "platform/wx/Window.h"
+#include "platform/wx/WxText.h"
 
 #include <wx/app.h>
 #include <wx/bmpbndl.h>

@@ -1,10 +1,9 @@
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
-#include "core/Services.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/Resources.h"
 #include "platform/SingleInstance.h"
+#include "platform/wx/Application.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Resources.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -17,12 +16,6 @@
 #include <wx/toplevel.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace vobrik {
 
@@ -323,74 +316,31 @@ bool TWindow::KillTimer(unsigned id) {
 // ---------------------------------------------------------------------------
 // TFrameWindow
 
-// Answers the lookup of a second copy of the program: a local socket named
-// after the frame's title, on which a "show" request brings the frame forward.
+// Answers the lookup of a second copy of the program from the message loop:
+// a "show" request brings the frame forward.
 class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
   public:
-    static constexpr int RequestTimeoutMs = 1000;
-
-    TFinder(TFrameWindow& frame, std::string path) : Frame(frame), Path(std::move(path)) {
-        sockaddr_un address{};
-        if (Path.empty() || Path.size() >= sizeof address.sun_path)
-            return;
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, Path.c_str(), Path.size() + 1);
-        Socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (Socket < 0)
-            return;
-        // The caller holds the program's lock, so a socket left here is the
-        // remains of a copy that died.
-        ::unlink(Path.c_str());
-        if (::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(Socket, SOMAXCONN) != 0) {
-            ::close(Socket);
-            Socket = -1;
-            return;
-        }
-        Source = wxEventLoopBase::AddSourceForFD(Socket, this, wxEVENT_SOURCE_INPUT);
+    explicit TFinder(TFrameWindow& frame)
+        : Server(frame.Title.c_str(), [&frame] {
+              frame.BringWindowToTop();
+              frame.ShowWindow(SW_SHOW);
+              frame.ShowWindow(SW_RESTORE);
+              frame.SetForegroundWindow();
+          }) {
+        if (Server.Descriptor() >= 0)
+            Source =
+                wxEventLoopBase::AddSourceForFD(Server.Descriptor(), this, wxEVENT_SOURCE_INPUT);
     }
+    ~TFinder() override { delete Source; }
 
-    ~TFinder() override {
-        delete Source;
-        if (Socket >= 0) {
-            ::close(Socket);
-            ::unlink(Path.c_str());
-        }
-    }
-
-    void OnReadWaiting() override {
-        const int connection = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (connection < 0)
-            return;
-        // The asking copy writes its whole request as soon as it is connected,
-        // so the wait below is only ever long for a client that misbehaves.
-        std::string command, answer;
-        switch (ReadRequest(connection, command, RequestTimeoutMs)) {
-        case TRequestKind::Show:
-            Frame.BringWindowToTop();
-            Frame.ShowWindow(SW_SHOW);
-            Frame.ShowWindow(SW_RESTORE);
-            Frame.SetForegroundWindow();
-            AnswerShow(connection);
-            break;
-        case TRequestKind::Command:
-            // Inside a modal window the reminders are in use: the handler
-            // refuses rather than change them under the editor or a ring.
-            if (HandleCommand(command, TModalScope::Depth() > 0, answer))
-                AnswerCommand(connection, answer, RequestTimeoutMs);
-            break;
-        case TRequestKind::Bad:
-            break;
-        }
-        ::close(connection);
-    }
+    // Inside a modal window the reminders are in use: a command is refused
+    // rather than applied under the editor or a ring.
+    void OnReadWaiting() override { Server.AnswerRequest(TModalScope::Depth() > 0); }
     void OnWriteWaiting() override {}
     void OnExceptionWaiting() override {}
 
   private:
-    TFrameWindow& Frame;
-    std::string Path;
-    int Socket = -1;
+    TWindowLookupServer Server;
     wxEventLoopSource* Source = nullptr;
 };
 
@@ -454,7 +404,7 @@ void TFrameWindow::SetupWindow() {
     // Found by a second copy from now on; it is answered once the message loop runs.
     TApplication* app = GetApplication();
     if (app != nullptr && app->GetMainWindow() == this)
-        Finder = std::make_unique<TFinder>(*this, WindowLookupPath(Title.c_str()));
+        Finder = std::make_unique<TFinder>(*this);
     // The client is set up while the frame is being created, so that it can
     // still decide how the frame is first shown.
     if (ClientWnd != nullptr && ClientWnd->CreateUnder(frame) && ShrinkToClient &&

@@ -1,4 +1,4 @@
-#include "platform/WxText.h"
+#include "platform/wx/WxText.h"
 
 #include "platform/Text1252.h"
 

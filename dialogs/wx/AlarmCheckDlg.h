@@ -2,8 +2,8 @@
 
 #include "core/AlarmCheckXfer.h"
 #include "dialogs/InputGuard.h"
-#include "platform/Controls.h"
-#include "platform/Window.h"
+#include "platform/wx/Controls.h"
+#include "platform/wx/Window.h"
 
 #include <memory>
 #include <optional>
@@ -14,9 +14,9 @@ class TInputFilter;
 
 constexpr int AlarmCheckTemplate = 2002;
 
-// The ring dialog: shows a due reminder and gives the user's answer, 1
-// ("&Rappel"), 2 ("&Valider") or 101 ("Rappel dans"), with the amount, the
-// unit and "pour toutes les alarmes en cours" left in the buffer.
+// The ring dialog: shows a due reminder and gives the user's answer, one of
+// the ring results, with the amount, the unit and "pour toutes les alarmes en
+// cours" left in the buffer.
 class TAlarmCheckDlg : public TDialog {
   public:
     TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId = AlarmCheckTemplate);

@@ -1,6 +1,6 @@
-#include "platform/Resources.h"
+#include "platform/wx/Resources.h"
 
-#include "platform/Embedded.h"
+#include "platform/wx/Embedded.h"
 
 #include <wx/arrstr.h>
 #include <wx/dialog.h>

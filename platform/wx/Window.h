@@ -6,7 +6,7 @@
 // deleted with it.
 
 #include "platform/Win.h"
-#include "platform/WxText.h"
+#include "platform/wx/WxText.h"
 
 #include <cstdint>
 #include <map>

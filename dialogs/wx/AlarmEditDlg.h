@@ -2,7 +2,7 @@
 
 #include "dialogs/AlarmEditXfer.h"
 #include "dialogs/EditAlarm.h"
-#include "platform/Window.h"
+#include "platform/wx/Window.h"
 
 namespace vobrik {
 

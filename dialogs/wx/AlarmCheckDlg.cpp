@@ -1,8 +1,9 @@
-#include "dialogs/AlarmCheckDlg.h"
+#include "dialogs/wx/AlarmCheckDlg.h"
 
 #include "core/Services.h"
-#include "platform/InputFilter.h"
+#include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
+#include "platform/wx/InputFilter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,12 +25,12 @@ TAlarmCheckDlg::TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId
     : TDialog(parent, resId) {
     SetTransferBuffer(xfer);
     // A static takes no part in transfer unless asked.
-    (new TStatic(this, 100, sizeof xfer->Message))->EnableTransfer();
-    new TEdit(this, 102, sizeof xfer->Delay);
-    new TRadioButton(this, 103);
-    new TRadioButton(this, 104);
-    new TRadioButton(this, 105);
-    new TCheckBox(this, 106);
+    (new TStatic(this, RingDlgIds::Message, sizeof xfer->Message))->EnableTransfer();
+    new TEdit(this, RingDlgIds::Delay, sizeof xfer->Delay);
+    new TRadioButton(this, RingDlgIds::Days);
+    new TRadioButton(this, RingDlgIds::Hours);
+    new TRadioButton(this, RingDlgIds::Minutes);
+    new TCheckBox(this, RingDlgIds::ForAll);
 }
 
 TAlarmCheckDlg::~TAlarmCheckDlg() {
@@ -40,7 +41,7 @@ TAlarmCheckDlg::~TAlarmCheckDlg() {
 bool TAlarmCheckDlg::Find(TMessage& msg, intptr_t& result) {
     using T = TAlarmCheckDlg;
     static const TResponseTable<T> table{
-        EvBnClicked<&T::CmRemindIn>(101),
+        EvBnClicked<&T::CmRemindIn>(RingDlgIds::RemindIn),
         EvMessage<&T::OnGuardTimer>(WM_TIMER),
     };
     return table.Dispatch(*this, msg, result) || TDialog::Find(msg, result);
