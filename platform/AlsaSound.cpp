@@ -69,6 +69,12 @@ bool TAlsaSound::PlayFile(const char* path) {
     const SoundFile file(sf_open(path, SFM_READ, &info));
     if (!file || info.channels <= 0 || info.samplerate <= 0 || info.frames <= 0)
         return false;
+    // ALSA keeps the configuration it parses on opening for the rest of the
+    // process: dropped once the device is closed, it is read again at the
+    // next ring, minutes or days away.
+    struct TConfigRelease {
+        ~TConfigRelease() { snd_config_update_free_global(); }
+    } release;
     const Pcm pcm = OpenDevice(Device, info);
     if (!pcm)
         return false;

@@ -55,6 +55,11 @@ bool StartToolkit() {
     // GTK's X11 backend works under XWayland too, and only there do popup
     // positions, always-on-top windows and the notification area behave.
     ::setenv("GDK_BACKEND", "x11", 1);
+    // Nothing here draws with OpenGL, yet GTK, as the first client of an X
+    // server, loads the GL driver (and LLVM with it) just to choose its
+    // visuals: some 10 MiB kept for the whole session. A user's own choice
+    // stands.
+    ::setenv("GDK_GL", "disable", 0);
     static char name[] = "vobrik";
     static char* argv[] = {name, nullptr};
     static int argc = 1;

@@ -4,6 +4,7 @@ Usage: shell_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
 
 import fcntl
 import os
+import re
 import signal
 import struct
 import subprocess
@@ -124,6 +125,22 @@ def test_hide_argument_starts_in_the_tray(s):
 def test_hide_setting_starts_in_the_tray(s):
     s.write("VOBRIK.INI", b"hide=1\r\n")
     started_hidden(s, s.start())
+
+
+def opengl_mapped(process):
+    with open(f"/proc/{process.pid}/maps") as f:
+        return {line.split()[-1] for line in f if re.search(r"/lib(E?GL|GLX)\b|_dri\.so|libLLVM", line)}
+
+
+def test_opengl_is_loaded_only_when_the_user_asks(s):
+    # Each copy is the first GTK client of the server, for which GTK would
+    # load the GL driver to choose its visuals.
+    for env, wanted in (({}, False), ({"GDK_GL": "always"}, True)):
+        process = s.start("HIDE", **env)
+        started_hidden(s, process)
+        assert bool(opengl_mapped(process)) == wanted, (env, opengl_mapped(process))
+        process.send_signal(signal.SIGTERM)
+        assert s.exit_code(process) == 0
 
 
 # -- tray icon -------------------------------------------------------------
@@ -547,6 +564,7 @@ TESTS = {
     "SigtermEndsCleanly": (test_sigterm_ends_the_program_cleanly, True, False),
     "SigtermDuringAQuestionEnds": (test_sigterm_during_the_quit_question_ends_the_program,
                                    True, False),
+    "OpenGLOnlyWhenTheUserAsks": (test_opengl_is_loaded_only_when_the_user_asks, True, False),
     "CheckBoxClicksRewriteSettings": (test_each_check_box_click_rewrites_the_settings,
                                       True, False),
     "UnreadableSettingsStopSetUp": (test_unreadable_settings_stop_the_set_up, True, True),
