@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 from harness import DEADLINE, wait_for
-from shell_test import QUIT_BUTTON, main, records, started_hidden, started_visible
+from shell_test import NO_SUMMARY, QUIT_BUTTON, main, records, started_hidden, started_visible
 
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
 
@@ -105,16 +105,36 @@ def test_calendar_files_go_through_the_running_copy(s):
     assert copy.poll() is None
 
 
+def tip_width(s, copy):
+    """Hovers the tray icon and gives the width of the tip GTK shows under it."""
+    x, y, w, h = s.x.geometry(s.wait_docked(copy))
+    s.xdotool("mousemove", "0", "400", "mousemove", str(x + w // 2), str(y + h // 2))
+    tip = wait_for(lambda: next((t for t, _ in s.x.tree() if s.pid_of(t) == copy.pid and
+                                 s.x.viewable(t) and s.x.geometry(t)[1] > y + h), None), "the tip")
+    width = s.x.geometry(tip)[2]
+    s.xdotool("mousemove", "0", "400")
+    wait_for(lambda: not s.x.viewable(tip), "the tip to go")
+    return width
+
+
+def test_tray_tip_follows_a_command_at_once(s):
+    """The tip's text cannot be read back from an XEmbed tray: its width shows
+    it changed from "Aucune alarme" to the reminder's line."""
+    s.write("VOBRIK.INI", NO_SUMMARY)  # no summary under the tray
+    copy = s.start("HIDE")
+    started_hidden(s, copy)
+    empty = tip_width(s, copy)
+    assert run(s, *ADD)[0] == 0
+    assert tip_width(s, copy) > empty + 100
+
+
 def fifty_adds(s, **env):
     adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE) for i in range(50)]
-    results = [(p.wait(timeout=DEADLINE), p.stdout.read(), p.stderr.read()) for p in adds]
-    for p in adds:
-        p.stdout.close()
-        p.stderr.close()
-    assert all(r[0] == 0 for r in results), results
-    assert sorted(int(r[1]) for r in results) == list(range(1, 51)), "Ids given twice"
+    results = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in adds]
+    assert all(r[2] == 0 for r in results), results
+    assert sorted(int(r[0]) for r in results) == list(range(1, 51)), "Ids given twice"
     wanted = sorted(f"n{i}" for i in range(50))
     assert messages(s.read("ALARMS.VBK")) == wanted
     listed = run(s, "--list", "--tsv", "--dir", ".")[1].splitlines()
@@ -158,6 +178,7 @@ TESTS = {
         "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
         "BusyCopyRefuses": test_a_copy_with_a_question_open_refuses_at_once,
         "CalendarFilesThroughTheRunningCopy": test_calendar_files_go_through_the_running_copy,
+        "TrayTipFollowsACommand": test_tray_tip_follows_a_command_at_once,
         "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
         "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
         "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
