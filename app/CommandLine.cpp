@@ -262,8 +262,10 @@ class TParser {
             if ((flag & allowed) == 0)
                 return name + (command != nullptr ? " ne va pas avec " + CommandName
                                                   : " ne s'emploie qu'avec une commande");
-        if (command != nullptr && (command->Required & ~Flags) != 0)
-            return CommandName + " demande --at " + Quoted("AAAA-MM-JJ HH:MM");
+        const unsigned missing = command != nullptr ? command->Required & ~Flags : 0;
+        for (const TOption& option : Options)
+            if (option.Flag & missing)
+                return CommandName + " demande --" + option.Long + " " + option.Value;
         return {};
     }
 

@@ -1,4 +1,4 @@
-#include "Fakes.h"
+#include "Support.h"
 #include "calendar/FrenchDate.h"
 #include "calendar/NameDays.h"
 #include "platform/SearchPath.h"

@@ -3,7 +3,7 @@
 
 #include "core/CheckPass.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <benchmark/benchmark.h>
 

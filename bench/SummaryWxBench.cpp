@@ -1,12 +1,12 @@
 // One whole summary paint on the toolkit's drawing surface, into a memory
 // bitmap: the real text layout and rendering that the recording surface of
 // the other benchmarks leaves out. It needs an X display, for instance:
-//   python3 tests/gui/with_display.py build/vobrik_wx_bench
+//   xvfb-run -a build/vobrik_wx_bench
 
 #include "summary/ResWin.h"
 #include "summary/SummaryLines.h"
 
-#include "Fakes.h"
+#include "Support.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/WxDC.h"
 
@@ -57,7 +57,7 @@ void BM_SummaryPaintOnBitmap(benchmark::State& state) {
         TWxDC dc(memory);
         win.Paint(dc, now);
     }
-    if (shell.Calls.size() > 1)
+    if (shell.Calls > 1)
         state.SkipWithError("a name-day lookup failed or the window grew");
     state.SetLabel(std::to_string(CountLines(win.TodayLines.get())) + " today, " +
                    std::to_string(CountLines(win.TomorrowLines.get())) + " tomorrow");

@@ -7,7 +7,6 @@
 
 #include "dialogs/EditAlarm.h"
 
-#include "Fakes.h"
 #include "FuzzSupport.h"
 
 #include <algorithm>
@@ -50,11 +49,6 @@ class TypedDialog : public IAlarmEditDialog {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vobrik::fuzz::UseZone("Europe/Paris");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < AlarmRecordSize)
         return 0;
@@ -75,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dialog.Typed = data + AlarmRecordSize;
     dialog.Runs = (size - AlarmRecordSize) / sizeof(TAlarmEditXfer);
     const size_t typedRuns = dialog.Runs;
-    static vobrik::fuzz::UnsyncedFileOps files;
+    static auto& files = vobrik::fuzz::UnsyncedFiles();
     TAlarmTable table(list, messages, clock, files, path);
     TAlarm* alarm = table.Append(original);
     const int32_t id = alarm->Id;

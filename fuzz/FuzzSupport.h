@@ -1,74 +1,30 @@
 #pragma once
 
-// What every harness needs: a fixed zone, a scratch directory that lives as
-// long as the process, and a way to stop with a clear reason when a property
-// does not hold, which the fuzzer then reports with the input.
+// What every harness needs beside the test support: the zone, a scratch
+// directory that lives as long as the process, unsynced file calls (syncs only
+// slow the fuzzer), and a way to stop with a clear reason when a property does
+// not hold, which the fuzzer then reports with the input.
 
-#include "core/FileOps.h"
+#include "Support.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <system_error>
-#include <time.h>
 
 namespace vobrik::fuzz {
 
-inline const std::string& ScratchDir() {
-    // Never destroyed, so that the removal at exit still finds it.
-    static const std::string& dir = *new std::string([] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vobrik-fuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(ScratchDir(), ignored);
-        });
-        return pattern;
-    }());
-    return dir;
-}
-
 inline std::string ScratchPath(const char* name) {
-    return ScratchDir() + "/" + name;
+    static const test::TempDir dir;
+    return dir.Path(name);
 }
 
 inline void WriteScratchFile(const std::string& path, const unsigned char* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) ||
-        std::fclose(file) != 0) {
-        std::perror(path.c_str());
-        std::abort();
-    }
+    test::WriteBytes(path, {data, data + size});
 }
 
-// The real system calls without the syncs, which would only slow the fuzzer.
-class UnsyncedFileOps : public IFileOps {
-  public:
-    int Open(const char* path, int flags, mode_t mode) override {
-        return SystemFileOps().Open(path, flags, mode);
-    }
-    ssize_t Read(int fd, void* buffer, size_t size) override {
-        return SystemFileOps().Read(fd, buffer, size);
-    }
-    ssize_t Write(int fd, const void* buffer, size_t size) override {
-        return SystemFileOps().Write(fd, buffer, size);
-    }
-    int Fsync(int) override { return 0; }
-    int Close(int fd) override { return SystemFileOps().Close(fd); }
-    int Rename(const char* from, const char* to) override {
-        return SystemFileOps().Rename(from, to);
-    }
-    int Unlink(const char* path) override { return SystemFileOps().Unlink(path); }
-};
-
-inline void UseZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
+inline test::FaultyFileOps& UnsyncedFiles() {
+    static test::FaultyFileOps files;
+    files.Sync = false;
+    return files;
 }
 
 [[noreturn]] inline void Violated(const char* property) {
@@ -83,3 +39,10 @@ inline void UseZone(const char* zone) {
     } while (false)
 
 } // namespace vobrik::fuzz
+
+// Every harness reads the clock in Paris.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    return 0;
+}

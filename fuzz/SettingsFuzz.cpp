@@ -7,9 +7,7 @@
 #include "app/Settings.h"
 #include "summary/ResWin.h"
 
-#include "Fakes.h"
 #include "FuzzSupport.h"
-#include "RecordingDC.h"
 
 #include <cstring>
 #include <string>
@@ -25,13 +23,8 @@ auto Values(const TSettings& s) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    vobrik::fuzz::UseZone("Europe/Paris");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static vobrik::fuzz::UnsyncedFileOps files;
+    static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("VOBRIK.INI");
     static const std::string copy = vobrik::fuzz::ScratchPath("COPY.INI");
     vobrik::fuzz::WriteScratchFile(path, data, size);
@@ -64,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TResWin win(&owner);
     win.Attr = {settings.PosX, settings.PosY, settings.PosW, settings.PosH};
     win.SetupWindow(shell);
-    vobrik::test::RecordingDC dc;
+    vobrik::test::TextDC dc;
     win.Paint(dc, 1792888200);
     win.Paint(dc, 1792888200);
     return 0;

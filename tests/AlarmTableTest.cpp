@@ -1,17 +1,21 @@
 #include "core/AlarmTable.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vobrik {
 namespace {
 
 using namespace vobrik::test;
+namespace fs = std::filesystem;
 
 struct Record {
     int32_t When;
@@ -38,185 +42,84 @@ std::vector<unsigned char> Images(std::initializer_list<Record> records) {
     return bytes;
 }
 
-class AlarmTable : public ::testing::Test {
+class AlarmTable : public ::testing::Test, protected TCoreRig {
   protected:
-    TempDir Dir;
-    FakeList List;
-    FakeMessages Messages;
-    FakeClock Clock;
     FakeEditor Editor;
-    FaultyFileOps Files; // fails nothing unless told
-    std::string File = Dir.Path("ALARMS.VBK");
-    TAlarmTable Table{List, Messages, Clock, Files, File};
+    std::string File = Table.FileName();
 
     void Load(const std::vector<unsigned char>& bytes) {
         WriteBytes(File, bytes);
         ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms());
     }
-    std::vector<int32_t> Ids() const {
-        std::vector<int32_t> ids;
-        for (int i = 0; i < Table.AlarmCount; ++i)
-            ids.push_back(Table.Alarms[i]->Id);
-        return ids;
-    }
 };
 
-TEST_F(AlarmTable, MissingOrEmptyFileLoadsNothing) {
-    EXPECT_EQ(TLoadResult::NoFile, Table.LoadAlarms());
-    EXPECT_EQ(0, Table.AlarmCount);
-    List.Lines = {{"stale", 9}};
-    Load({});
-    EXPECT_EQ(0, Table.AlarmCount);
-    EXPECT_TRUE(List.Lines.empty());
-    EXPECT_TRUE(Messages.Log.empty());
-}
-
-TEST_F(AlarmTable, IncompleteTailIsDroppedAndIdsRunInFileOrder) {
-    auto bytes = Images({{300, "c", atOnce, 0, 77}, {100, "a", atOnce, 0, 77}, {200, "b"}});
+TEST_F(AlarmTable, LoadDropsAnIncompleteTailAndSortsStablyWithIdsInFileOrder) {
+    auto bytes = Images({{50, "late", atOnce, 0, 77}, {10, "first"}, {10, "second"},
+                         {10, "third", atYearly, 5}, {5, "early"}});
     bytes.insert(bytes.end(), 100, 0x55);
     Load(bytes);
-    // Sorted after loading; the Ids were given in file order, not the stored 77.
-    EXPECT_EQ((std::vector<int32_t>{2, 3, 1}), Ids());
-    EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), List.Texts());
-    EXPECT_EQ(4, Table.NextId);
-
+    EXPECT_EQ((std::vector<std::pair<std::string, int32_t>>{
+                  {"early", 5}, {"first", 2}, {"second", 3}, {"third", 4}, {"late", 1}}),
+              List.Lines);
     ASSERT_TRUE(Table.SaveAlarms());
-    EXPECT_EQ(3u * AlarmRecordSize, ReadBytes(File).size());
-}
-
-TEST_F(AlarmTable, UnknownTypeAndOddIntervalAreKeptUnchanged) {
-    Load(Images({{100, "odd", 7, -5}}));
-    ASSERT_TRUE(Table.SaveAlarms());
-    EXPECT_EQ(Images({{100, "odd", 7, -5, 1}}), ReadBytes(File));
-}
-
-TEST_F(AlarmTable, RefillSortsStablyAndRedrawsOnce) {
-    List.Selected = 0;
-    Load(Images({{50, "late"}, {10, "first"}, {10, "second"}, {10, "third"}, {5, "early"}}));
-    EXPECT_EQ((std::vector<std::string>{"early", "first", "second", "third", "late"}),
-              List.Texts());
-    EXPECT_EQ((std::vector<std::string>{"redraw off", "clear", "redraw on", "invalidate"}),
-              List.Calls);
-    EXPECT_EQ(-1, List.Selected);
-    EXPECT_EQ(5, List.Lines[0].second) << "each line carries its record's Id";
+    EXPECT_EQ(Images({{5, "early", atOnce, 0, 5}, {10, "first", atOnce, 0, 2}, {10, "second", atOnce, 0, 3},
+                      {10, "third", atYearly, 5, 4}, {50, "late", atOnce, 0, 1}}),
+              ReadBytes(File));
 }
 
 TEST_F(AlarmTable, UnreadableFileIsReportedAndNeverOverwritten) {
     const auto bytes = Images({{10, "keep me"}, {20, "and me"}});
     WriteBytes(File, bytes);
-    Files.FailCall = FaultyFileOps::ReadCall;
-    Files.FailAt = 0;
+    Files.FailNext(FaultyFileOps::ReadCall);
     EXPECT_EQ(TLoadResult::OpenFailed, Table.LoadAlarms());
-    EXPECT_EQ(0, Table.AlarmCount);
-
-    // No later change may replace the file it could not read.
     Editor.Edit = [](int) { return true; };
     Table.AddAlarm(Editor);
     EXPECT_FALSE(Table.SaveAlarms());
-    ASSERT_EQ(2u, Messages.Log.size());
-    EXPECT_EQ("File Access Error", Messages.Log[0].Text);
-    EXPECT_EQ("File Write Error", Messages.Log[1].Text);
-    EXPECT_EQ("Error", Messages.Log[1].Caption);
+    EXPECT_EQ((std::vector<std::string>{"File Access Error", "File Write Error"}), Messages.Log);
     EXPECT_EQ(bytes, ReadBytes(File));
 }
 
-TEST_F(AlarmTable, FileOfExactlyTheReadLimitIsLoaded) {
-    WriteBytes(File, Images({{10, "first"}}));
-    ASSERT_EQ(0, ::truncate(File.c_str(), static_cast<off_t>(MaxReadSize)));
-    ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms());
-    EXPECT_EQ(TAlarmTable::MaxAlarms, Table.AlarmCount);
-    EXPECT_EQ("first", List.Texts().back()) << "zero records sort first";
-}
-
-TEST_F(AlarmTable, CancelledAddChangesNothingButUsesItsId) {
-    Load(Images({{10, "a"}, {20, "b"}}));
-    const auto before = ReadBytes(File);
-    const auto linesBefore = List.Lines;
-
+TEST_F(AlarmTable, AddOpensTheEditorOnANewRecordAndCancelRemovesIt) {
+    Load(Images({{10, "a"}}));
     Clock.Time = 1000;
     Editor.Edit = [&](int slot) {
-        EXPECT_EQ(2, slot);
-        const TAlarm& fresh = *Table.Alarms[slot];
-        EXPECT_EQ(3, fresh.Id);
-        EXPECT_EQ(1000, fresh.When);
-        EXPECT_EQ(atOnce, fresh.Type);
-        EXPECT_STREQ("", fresh.Message);
+        EXPECT_EQ(1000, Table.Alarms[slot]->When);
+        EXPECT_EQ(atOnce, Table.Alarms[slot]->Type);
         return false;
     };
     Table.AddAlarm(Editor);
-    EXPECT_EQ(2, Table.AlarmCount);
-    EXPECT_EQ(before, ReadBytes(File));
-    EXPECT_EQ(linesBefore, List.Lines);
+    EXPECT_EQ(1, Table.AlarmCount);
+    EXPECT_EQ(std::vector<int>{1}, Editor.Slots);
 
-    Editor.Edit = [&](int slot) {
-        EXPECT_EQ(4, Table.Alarms[slot]->Id);
-        Table.SaveAlarms();
-        Table.RefreshAlarmList();
-        return true;
-    };
+    Editor.Edit = [](int) { return true; };
     Table.AddAlarm(Editor);
-    EXPECT_EQ(3, Table.AlarmCount);
-    EXPECT_EQ(3u * AlarmRecordSize, ReadBytes(File).size());
+    EXPECT_EQ(2, Table.AlarmCount);
+
+    for (int i = Table.AlarmCount; i < TAlarmTable::MaxAlarms; ++i)
+        Table.Append(TAlarm{});
+    Table.AddAlarm(Editor);
+    EXPECT_EQ(2u, Editor.Slots.size()) << "a full table opens no editor";
+    ASSERT_EQ(1u, Messages.Log.size());
+    EXPECT_NE(std::string::npos, Messages.Log[0].find("100"));
 }
 
-TEST_F(AlarmTable, ModifyEditsTheSelectedRecordOnly) {
-    Load(Images({{10, "a"}, {20, "b"}}));
+TEST_F(AlarmTable, ModifyAndDeleteActOnTheSelectedLineAndDeleteAlwaysSaves) {
+    Load(Images({{30, "c"}, {10, "a"}, {20, "b"}}));
     Table.ModifySelectedAlarm(Editor);
     EXPECT_TRUE(Editor.Slots.empty()) << "no selection opens no editor";
-
     List.Selected = 1;
     Table.ModifySelectedAlarm(Editor);
-    EXPECT_EQ(std::vector<int>{1}, Editor.Slots);
-}
+    ASSERT_EQ(1u, Editor.Slots.size());
+    EXPECT_STREQ("b", Table.Alarms[Editor.Slots[0]]->Message);
 
-TEST_F(AlarmTable, DeleteRemovesTheSelectedRecordAndAlwaysRewritesTheFile) {
-    Load(Images({{10, "a"}, {20, "b"}, {30, "c"}}));
     WriteBytes(File, {1, 2, 3});
     Table.DeleteSelectedAlarm();
-    EXPECT_EQ(Images({{10, "a", atOnce, 0, 1}, {20, "b", atOnce, 0, 2}, {30, "c", atOnce, 0, 3}}),
-              ReadBytes(File))
-        << "nothing selected, nothing removed, the file written again";
-
-    List.Selected = 1;
-    Table.DeleteSelectedAlarm();
     EXPECT_EQ((std::vector<std::string>{"a", "c"}), List.Texts());
-    EXPECT_EQ(Images({{10, "a", atOnce, 0, 1}, {30, "c", atOnce, 0, 3}}), ReadBytes(File));
+    EXPECT_EQ(Images({{10, "a", atOnce, 0, 2}, {30, "c", atOnce, 0, 1}}), ReadBytes(File));
 
-    for (int left = 2; left > 0; --left) {
-        List.Selected = 0;
-        Table.DeleteSelectedAlarm();
-    }
-    EXPECT_EQ(0, Table.AlarmCount);
-    ASSERT_TRUE(std::filesystem::exists(File));
-    EXPECT_EQ(0u, std::filesystem::file_size(File));
-}
-
-TEST_F(AlarmTable, FailedSaveAfterADeletionKeepsTheRecordOnDiskUntilTheNextSave) {
-    Load(Images({{10, "a"}, {20, "b"}}));
-    const auto old = ReadBytes(File);
-    List.Selected = 0;
-    Files.FailCall = FaultyFileOps::WriteCall;
-    Files.FailAt = Files.Counts[FaultyFileOps::WriteCall];
-    Table.DeleteSelectedAlarm();
-    EXPECT_EQ(1, Table.AlarmCount);
-    EXPECT_EQ(old, ReadBytes(File));
-    ASSERT_EQ(1u, Messages.Log.size());
-    EXPECT_EQ("File Write Error", Messages.Log[0].Text);
-
-    ASSERT_TRUE(Table.SaveAlarms());
-    EXPECT_EQ(Images({{20, "b", atOnce, 0, 2}}), ReadBytes(File));
-}
-
-TEST_F(AlarmTable, AddIsRefusedWhenTheTableIsFull) {
-    for (int i = 0; i < TAlarmTable::MaxAlarms; ++i)
-        ASSERT_NE(nullptr, Table.Append(TAlarm{}));
-    EXPECT_EQ(nullptr, Table.Append(TAlarm{}));
-
-    Table.AddAlarm(Editor);
-    EXPECT_TRUE(Editor.Slots.empty());
-    EXPECT_EQ(TAlarmTable::MaxAlarms, Table.AlarmCount);
-    ASSERT_EQ(1u, Messages.Log.size());
-    EXPECT_NE(std::string::npos, Messages.Log[0].Text.find("100"));
+    WriteBytes(File, {1, 2, 3});
+    Table.DeleteSelectedAlarm(); // nothing selected: nothing removed, the file written again
+    EXPECT_EQ(2 * AlarmRecordSize, ReadBytes(File).size());
 }
 
 TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
@@ -227,14 +130,133 @@ TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
     }
     Load(bytes);
     EXPECT_EQ(TAlarmTable::MaxAlarms, Table.AlarmCount);
-    ASSERT_EQ(1u, Messages.Log.size()) << "the user is told";
-
+    EXPECT_EQ(1u, Messages.Log.size()) << "the user is told";
     ASSERT_TRUE(Table.SaveAlarms());
     const auto saved = ReadBytes(File);
     ASSERT_EQ(bytes.size(), saved.size());
-    // The three that did not fit come back unchanged after the table.
-    EXPECT_TRUE(std::equal(bytes.end() - 3 * AlarmRecordSize, bytes.end(),
-                           saved.end() - 3 * AlarmRecordSize));
+    EXPECT_TRUE(std::equal(bytes.end() - 3 * AlarmRecordSize, bytes.end(), saved.end() - 3 * AlarmRecordSize));
+}
+
+// The reminder file under faults: a save that fails is reported, keeps the old
+// file and leaves no temporary file; a load that cannot read is refused.
+class FileFaults : public AlarmTable {
+  protected:
+    std::string Temporary = File + ".tmp";
+
+    // 40 records of this variant, so that a partly replaced file would show.
+    void Fill(int variant) {
+        while (Table.AlarmCount > 0)
+            Table.RemoveByMovingLast(Table.AlarmCount - 1);
+        for (int i = 0; i < 40; ++i)
+            Add(1000 + i, ("message " + std::to_string(variant) + " " + std::to_string(i)).c_str(),
+                static_cast<uint8_t>(i % 4 + 1), i);
+    }
+    std::vector<unsigned char> Image() const {
+        std::vector<unsigned char> bytes(Table.AlarmCount * AlarmRecordSize);
+        for (int i = 0; i < Table.AlarmCount; ++i)
+            EncodeAlarm(*Table.Alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
+                                              &bytes[i * AlarmRecordSize]));
+        return bytes;
+    }
+    void ExpectSaved() {
+        EXPECT_TRUE(Table.SaveAlarms());
+        EXPECT_EQ(Image(), ReadBytes(File));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Temporary)));
+    }
+    void ExpectRefused(const std::vector<unsigned char>& old) {
+        const size_t shown = Messages.Log.size();
+        EXPECT_FALSE(Table.SaveAlarms());
+        EXPECT_EQ(old, ReadBytes(File)) << "the old file is intact";
+        ASSERT_EQ(shown + 1, Messages.Log.size());
+        EXPECT_EQ("File Write Error", Messages.Log.back());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Temporary))) << "the temporary file is removed";
+    }
+};
+
+// Each system call of a save fails in turn, with ENOSPC and with EIO: the open
+// of the temporary file, each of its writes (kept short, so that there are
+// several), the sync, the close, the rename, then the directory sync.
+TEST_F(FileFaults, EachCallOfASaveFailingInTurnKeepsTheOldFile) {
+    Fill(0);
+    Files.WriteLimit = Image().size() / 3 + 1;
+    Files.Trace.clear();
+    ExpectSaved();
+    const std::vector<FaultyFileOps::TCall> trace = Files.Trace;
+    EXPECT_EQ(3, std::count(trace.begin(), trace.end(), FaultyFileOps::WriteCall));
+    const auto rename = std::find(trace.begin(), trace.end(), FaultyFileOps::RenameCall);
+    ASSERT_NE(trace.end(), rename + 1) << "the directory is synced after the rename";
+    EXPECT_EQ((std::vector<FaultyFileOps::TCall>{FaultyFileOps::FsyncCall, FaultyFileOps::CloseCall}),
+              std::vector<FaultyFileOps::TCall>(rename - 2, rename))
+        << "the new file is on the disk and closed before it replaces the old one";
+
+    for (int error : {ENOSPC, EIO}) {
+        for (size_t at = 0; at < trace.size(); ++at) {
+            const auto call = trace[at];
+            const int nth = static_cast<int>(std::count(trace.begin(), trace.begin() + at, call));
+            SCOPED_TRACE("call " + std::to_string(at) + (error == EIO ? " EIO" : " ENOSPC"));
+            Fill(1);
+            ExpectSaved();
+            const auto old = ReadBytes(File);
+            Fill(2);
+            Files.FailNext(call, error);
+            Files.FailAt += nth;
+            if (trace.begin() + static_cast<long>(at) <= rename)
+                ExpectRefused(old);
+            else
+                ExpectSaved(); // in place once renamed; the directory sync only makes it lasting
+            Files.FailAt = -1;
+            ExpectSaved();
+        }
+    }
+}
+
+// Something that is not a reminder file stands under its name, or cannot be
+// read: it is refused unread, neither waited on nor read without end.
+TEST_F(FileFaults, OddOrUnreadableFileIsRefusedUnreadAndKept) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::string&)> Make;
+    } odds[] = {
+        {"named pipe", [](const std::string& p) { ASSERT_EQ(0, ::mkfifo(p.c_str(), 0644)); }},
+        {"directory", [](const std::string& p) { fs::create_directory(p); }},
+        {"link to an endless device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+        {"huge file",
+         [](const std::string& p) {
+             WriteBytes(p, {'x'});
+             ASSERT_EQ(0, ::truncate(p.c_str(), static_cast<off_t>(MaxReadSize) + 1));
+         }},
+    };
+    for (const auto& odd : odds) {
+        SCOPED_TRACE(odd.Name);
+        fs::remove_all(File);
+        odd.Make(File);
+        Messages.Log.clear();
+        Files.Counts[FaultyFileOps::ReadCall] = 0;
+        EXPECT_EQ(TLoadResult::OpenFailed, Table.LoadAlarms());
+        EXPECT_EQ(std::vector<std::string>{"File Access Error"}, Messages.Log);
+        EXPECT_EQ(0, Files.Counts[FaultyFileOps::ReadCall]) << "refused unread";
+        EXPECT_TRUE(fs::exists(fs::symlink_status(File)));
+    }
+}
+
+// A link stays a link to the new image; whatever stands under the temporary
+// name is replaced, never written through; the permissions the user gave stay.
+TEST_F(FileFaults, LinksLeftoversAndPermissionsAreKept) {
+    fs::create_directory(Dir.Path("real"));
+    fs::create_symlink("real/data", File);
+    Temporary = Dir.Path("real/data.tmp");
+    WriteBytes(Dir.Path("precious"), {'k'});
+    fs::create_symlink(Dir.Path("precious"), Temporary);
+    Fill(0);
+    ExpectSaved();
+    EXPECT_TRUE(fs::is_symlink(File));
+    EXPECT_EQ(Image(), ReadBytes(Dir.Path("real/data")));
+    EXPECT_EQ(std::vector<unsigned char>{'k'}, ReadBytes(Dir.Path("precious")));
+
+    ASSERT_EQ(0, ::chmod(Dir.Path("real/data").c_str(), 0600));
+    Fill(1);
+    ExpectSaved();
+    EXPECT_EQ(fs::perms(0600), fs::status(File).permissions());
 }
 
 } // namespace

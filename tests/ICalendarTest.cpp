@@ -3,7 +3,7 @@
 #include "app/TableCommands.h"
 #include "platform/Text1252.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <gtest/gtest.h>
 #include <libical/ical.h>

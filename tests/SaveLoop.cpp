@@ -5,7 +5,7 @@
 
 #include "core/AlarmTable.h"
 
-#include "Fakes.h"
+#include "Support.h"
 
 #include <cstdio>
 #include <string>

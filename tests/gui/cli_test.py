@@ -4,13 +4,19 @@ behaviour per test.
 Usage: cli_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
 
 import fcntl
+import functools
 import os
 import socket
 import subprocess
 import sys
 
 from harness import DEADLINE, wait_for
-from shell_test import NO_SUMMARY, QUIT_BUTTON, main, records, started_hidden, started_visible
+from shell_test import (NO_SUMMARY, QUIT_BUTTON, gui_test, main, records, started_hidden,
+                        started_visible)
+
+TESTS = {}  # name: (function, tray host, window manager)
+cli_test = functools.partial(gui_test, table=TESTS)
+
 
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
 
@@ -25,6 +31,7 @@ def messages(data):
     return sorted(r[1].rstrip(b"\0").decode("cp1252") for r in records(data or b""))
 
 
+@cli_test("HelpAndVersion")
 def test_help_and_version_print_and_touch_nothing(s):
     copy = s.start("HIDE")
     started_hidden(s, copy)
@@ -35,6 +42,7 @@ def test_help_and_version_print_and_touch_nothing(s):
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", copy)), "the copy showed"
 
 
+@cli_test("UsageErrors")
 def test_usage_errors_exit_2_with_a_french_hint(s):
     for args in (["--bogus"], ["-hide", "HIDE"], ["--add", "x"], ["--list", "--every", "3"]):
         code, out, err = run(s, *args)
@@ -43,6 +51,7 @@ def test_usage_errors_exit_2_with_a_french_hint(s):
     assert not s.windows_named("Vobrik"), "a usage error started the window program"
 
 
+@cli_test("FolderWithoutACopy")
 def test_commands_work_on_the_folder_without_a_copy(s):
     data = os.path.join(s.root, "data")
     assert run(s, *ADD, XDG_DATA_HOME=data) == (0, "1\n", "")
@@ -66,6 +75,7 @@ def test_commands_work_on_the_folder_without_a_copy(s):
     assert code == 1 and "impossible de lire" in err, err
 
 
+@cli_test("CommandsGoToTheRunningCopy")
 def test_commands_go_to_the_running_copy(s):
     copy = s.start("HIDE")
     started_hidden(s, copy)
@@ -79,6 +89,7 @@ def test_commands_go_to_the_running_copy(s):
     assert s.read("ALARMS.VBK") == b"" and copy.poll() is None
 
 
+@cli_test("BusyCopyRefuses")
 def test_a_copy_with_a_question_open_refuses_at_once(s):
     copy = s.start()
     s.click_dialog_units(started_visible(s, copy), *QUIT_BUTTON)
@@ -87,6 +98,7 @@ def test_a_copy_with_a_question_open_refuses_at_once(s):
     assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
 
 
+@cli_test("CalendarFilesThroughTheRunningCopy")
 def test_calendar_files_go_through_the_running_copy(s):
     copy = s.start("HIDE")
     started_hidden(s, copy)
@@ -117,6 +129,7 @@ def tip_width(s, copy):
     return width
 
 
+@cli_test("TrayTipFollowsACommand")
 def test_tray_tip_follows_a_command_at_once(s):
     """The tip's text cannot be read back from an XEmbed tray: its width shows
     it changed from "Aucune alarme" to the reminder's line."""
@@ -141,6 +154,7 @@ def fifty_adds(s, **env):
     assert sorted(line.split("\t")[4] for line in listed) == wanted
 
 
+@cli_test("FiftyAddsToTheRunningCopy")
 def test_fifty_adds_at_once_against_a_running_copy(s):
     copy = s.start("HIDE")
     started_hidden(s, copy)
@@ -148,10 +162,12 @@ def test_fifty_adds_at_once_against_a_running_copy(s):
     assert copy.poll() is None
 
 
+@cli_test("FiftyAddsWithoutACopy")
 def test_fifty_adds_at_once_without_a_copy(s):
     fifty_adds(s, DISPLAY="")
 
 
+@cli_test("CopyStartedDuringACommandWaits")
 def test_a_copy_started_during_a_command_waits_for_its_lock(s):
     """A command holds the lock and answers no lookup; the copy asks twice, so
     it has found the lock taken at least once, and starts once it is free."""
@@ -169,21 +185,6 @@ def test_a_copy_started_during_a_command_waits_for_its_lock(s):
     started_hidden(s, copy)
     assert not s.windows_named("Erreur"), "the copy gave up on the lock"
 
-
-TESTS = {
-    name: (function, True, False) for name, function in {
-        "HelpAndVersion": test_help_and_version_print_and_touch_nothing,
-        "UsageErrors": test_usage_errors_exit_2_with_a_french_hint,
-        "FolderWithoutACopy": test_commands_work_on_the_folder_without_a_copy,
-        "CommandsGoToTheRunningCopy": test_commands_go_to_the_running_copy,
-        "BusyCopyRefuses": test_a_copy_with_a_question_open_refuses_at_once,
-        "CalendarFilesThroughTheRunningCopy": test_calendar_files_go_through_the_running_copy,
-        "TrayTipFollowsACommand": test_tray_tip_follows_a_command_at_once,
-        "FiftyAddsToTheRunningCopy": test_fifty_adds_at_once_against_a_running_copy,
-        "FiftyAddsWithoutACopy": test_fifty_adds_at_once_without_a_copy,
-        "CopyStartedDuringACommandWaits": test_a_copy_started_during_a_command_waits_for_its_lock,
-    }.items()
-}
 
 if __name__ == "__main__":
     sys.exit(main(TESTS))
