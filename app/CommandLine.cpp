@@ -43,6 +43,8 @@ constexpr TCommand Commands[] = {
     {TAction::List, fTsv | fDir, 0},
     {TAction::Add, fAt | fKind | fDir, fAt},
     {TAction::Delete, fDir, 0},
+    {TAction::ExportIcs, fDir, 0},
+    {TAction::ImportIcs, fDir, 0},
 };
 
 std::string Nothing(TRequest&, const std::string&) {
@@ -113,6 +115,11 @@ std::string SetId(TRequest& request, const std::string& value) {
     return request.Id > 0 ? std::string() : "--delete attend l'Id d'une alarme (voir --list)";
 }
 
+std::string SetFile(TRequest& request, const std::string& value) {
+    request.File = value;
+    return value.empty() ? "un fichier de calendrier est attendu" : std::string();
+}
+
 std::string SetTsv(TRequest& request, const std::string&) {
     request.Tsv = true;
     return {};
@@ -138,6 +145,12 @@ const TOption Options[] = {
     {"yearly", 0, nullptr, TAction::Window, fKind, SetYearly, "avec --add : tous les ans"},
     {"every", 0, "N", TAction::Window, fKind, SetEvery, "avec --add : tous les N jours (1 \xC3\xA0 999)"},
     {"delete", 0, "ID", TAction::Delete, 0, SetId, "supprime l'alarme de cet Id"},
+    {"export-ics", 0, "FICHIER", TAction::ExportIcs, 0, SetFile,
+     "\xC3\xA9"
+     "crit toutes les alarmes dans un calendrier iCalendar (\xC2\xAB - \xC2\xBB : sortie standard)"},
+    {"import-ics", 0, "FICHIER", TAction::ImportIcs, 0, SetFile,
+     "ajoute les \xC3\xA9v\xC3\xA9nements et t\xC3\xA2"
+     "ches d'un calendrier iCalendar"},
     {"dir", 0, "DOSSIER", TAction::Window, fDir, SetDir,
      "sans Vobrik lanc\xC3\xA9 : dossier des alarmes (par d\xC3\xA9"
      "faut $XDG_DATA_HOME/vobrik)"},
@@ -328,7 +341,9 @@ TReply HelpReply() {
                 "              vobrik --list [--tsv] [--dir DOSSIER]\n"
                 "              vobrik --add MESSAGE --at \"AAAA-MM-JJ HH:MM\" "
                 "[--monthly | --yearly | --every N] [--dir DOSSIER]\n"
-                "              vobrik --delete ID [--dir DOSSIER]\n\n"
+                "              vobrik --delete ID [--dir DOSSIER]\n"
+                "              vobrik --export-ics FICHIER|- [--dir DOSSIER]\n"
+                "              vobrik --import-ics FICHIER [--dir DOSSIER]\n\n"
                 "Sans option, lance Vobrik ou affiche la copie d\xC3\xA9j\xC3\xA0 lanc\xC3\xA9"
                 "e ; HIDE le lance cach\xC3\xA9 dans la zone de notification.\n"
                 "Quand Vobrik est lanc\xC3\xA9, les commandes passent par lui ; sinon elles "

@@ -16,7 +16,7 @@ constexpr int ExitUsage = 2;
 
 // Window starts (or brings forward) the window program; Help and Version are
 // answered on the spot; the others work on the reminders.
-enum class TAction { Window, Help, Version, List, Add, Delete };
+enum class TAction { Window, Help, Version, List, Add, Delete, ExportIcs, ImportIcs };
 
 struct TRequest {
     TAction Action = TAction::Window;
@@ -29,6 +29,7 @@ struct TRequest {
     int32_t EveryDays = 0;
     int32_t Id = 0;
     std::string Dir;
+    std::string File; // the calendar file of --export-ics and --import-ics
 };
 
 struct TReply {

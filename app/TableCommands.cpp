@@ -1,5 +1,6 @@
 #include "app/TableCommands.h"
 
+#include "app/CalendarCommands.h"
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
 #include "dialogs/EditAlarm.h"
@@ -187,6 +188,23 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
                                     " (voir vobrik --list)");
 }
 
+std::string Absolute(const std::string& path, const std::string& cwd) {
+    return path[0] == '/' ? path : cwd + "/" + path;
+}
+
+// A calendar file is named from the terminal's directory; "-" is the terminal.
+std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
+    return request.File == "-" ? request.File : Absolute(request.File, context.Cwd);
+}
+
+TReply ExportIcs(TCommandContext& context, const TRequest& request) {
+    return ExportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+TReply ImportIcs(TCommandContext& context, const TRequest& request) {
+    return ImportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
 // What each table command does; the command line says which options it takes.
 struct THandler {
     TAction Action;
@@ -197,11 +215,9 @@ constexpr THandler Handlers[] = {
     {TAction::List, List},
     {TAction::Add, Add},
     {TAction::Delete, Delete},
+    {TAction::ExportIcs, ExportIcs},
+    {TAction::ImportIcs, ImportIcs},
 };
-
-std::string Absolute(const std::string& path, const std::string& cwd) {
-    return path[0] == '/' ? path : cwd + "/" + path;
-}
 
 std::string CurrentDirectory() {
     char* cwd = ::getcwd(nullptr, 0);
@@ -275,7 +291,7 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
 
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
     std::error_code error;
-    if (request.Action == TAction::Add)
+    if (request.Action == TAction::Add || request.Action == TAction::ImportIcs)
         std::filesystem::create_directories(folder, error);
     TNoList list;
     TCapturedMessages messages;

@@ -98,6 +98,25 @@ def test_a_copy_with_a_question_open_refuses_at_once(s):
     assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
 
 
+@cli_test("CalendarFilesThroughTheRunningCopy")
+def test_calendar_files_go_through_the_running_copy(s):
+    copy = s.start("HIDE")
+    started_hidden(s, copy)
+    text = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Caf\u00e9\r\nDTSTART:20300101T090000Z\r\n"
+    for name, data in (("in.ics", text + "END:VEVENT\r\nEND:VCALENDAR\r\n"), ("cut.ics", text)):
+        with open(s.path(name), "w", encoding="utf-8", newline="") as f:
+            f.write(data)
+    imported = "1 alarme import\u00e9e, 0 \u00e9v\u00e9nement ignor\u00e9\n"
+    assert run(s, "--import-ics", "in.ics") == (0, imported, "")
+    assert messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"]
+    code, out, err = run(s, "--export-ics", "-")
+    event = "\nSUMMARY:Caf\u00e9\r\nDTSTART;TZID=Europe/Paris:20300101T100000\r\n"
+    assert code == 0 and event in out, err
+    code, _, err = run(s, "--import-ics", "cut.ics")
+    assert code == 1 and "incomplet" in err and messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"], err
+    assert copy.poll() is None
+
+
 def tip_width(s, copy):
     """Hovers the tray icon and gives the width of the tip GTK shows under it."""
     x, y, w, h = s.x.geometry(s.wait_docked(copy))
