@@ -1,6 +1,7 @@
 # What an installation adds around the program: the launcher the desktop
-# entries run, the desktop and autostart entries, the icons and the manual page;
-# and the Debian package made from that installation.
+# entries run, the desktop and autostart entries, the icons, the manual pages,
+# the software-centre metadata, the licence and the changelog; and the Debian
+# package made from that installation.
 
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/app/vobrik-desktop TYPE BIN)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/vobrik.desktop
@@ -9,7 +10,55 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/icon1001_32.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME vobrik.png)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icon1001_16.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME vobrik.png)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/vobrik.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# What software centres list; the screenshots are the README's, published
+# under the home page.
+configure_file(${CMAKE_SOURCE_DIR}/resources/org.vobrik.vobrik.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/org.vobrik.vobrik.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/org.vobrik.vobrik.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Manual pages and the changelog go compressed, as the distribution keeps
+# them; the launcher shares the program's page.
+set(packed ${CMAKE_BINARY_DIR}/packed)
+file(MAKE_DIRECTORY ${packed})
+function(vobrik_gzip source output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND gzip -9nc ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
+endfunction()
+vobrik_gzip(${CMAKE_SOURCE_DIR}/resources/vobrik.1 ${packed}/vobrik.1.gz)
+vobrik_gzip(${CMAKE_SOURCE_DIR}/cmake/debian/changelog ${packed}/changelog.gz)
+add_custom_target(vobrik_packed ALL DEPENDS ${packed}/vobrik.1.gz ${packed}/changelog.gz)
+file(CREATE_LINK vobrik.1.gz ${packed}/vobrik-desktop.1.gz SYMBOLIC)
+install(FILES ${packed}/vobrik.1.gz ${packed}/vobrik-desktop.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The changelog's newest entry names the version being packaged.
+file(STRINGS ${CMAKE_SOURCE_DIR}/cmake/debian/changelog newest LIMIT_COUNT 1)
+if(NOT newest MATCHES "^vobrik \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog starts with '${newest}', "
+                      "not with version ${PROJECT_VERSION}")
+endif()
+
+# The licence in the machine-readable form the distribution reads.
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
+string(REGEX REPLACE "\n+$" "" licence "${licence}")
+string(REGEX MATCH "^Copyright \\(c\\) ([^\n]*)" holder "${licence}")
+set(holder "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^[^\n]*\n\n" "" terms "${licence}")
+string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+string(REPLACE "\n" "\n " terms "${terms}")
+file(WRITE ${packed}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: vobrik
+
+Files: *
+Copyright: ${holder}
+License: Expat
+ ${terms}
+")
+install(FILES ${packed}/copyright ${packed}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vobrik)
 
 # The session's autostart looks in /etc/xdg/autostart, not under /usr: the
 # place is chosen at install time, so that any other prefix keeps it inside.
@@ -26,10 +75,14 @@ install(CODE "
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vobrik)
 set(CPACK_PACKAGE_VENDOR "Vobrik")
-set(CPACK_PACKAGE_CONTACT "Vobrik developers <vobrik@localhost>")
+set(CPACK_PACKAGE_CONTACT "${VOBRIK_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VOBRIK_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VOBRIK_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "dated reminders in the system tray, in French")
-set(CPACK_PACKAGE_DESCRIPTION "Vobrik keeps a list of dated reminders (once, monthly, yearly, \
-every N days), rings when they fall due and shows a day summary with the name days.")
+set(CPACK_PACKAGE_DESCRIPTION "Vobrik keeps a list of dated reminders (once, monthly, yearly,
+every N days), rings when they fall due and shows a day summary with the
+French name days. Its icon sits in any system tray, XEmbed or
+StatusNotifierItem.")
 # Installed with DESTDIR under the package's /usr, so that the autostart entry
 # can go to /etc.
 set(CPACK_SET_DESTDIR ON)
@@ -40,4 +93,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Shared libraries are found by dpkg-shlibdeps; the font is looked up by name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# The autostart entry is the administrator's to change or remove.
+file(WRITE ${packed}/conffiles "/etc/xdg/autostart/vobrik.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packed}/conffiles)
+# The program goes stripped. Its debugging symbols are left out: CPack's
+# -dbgsym package lists its file under a wrong path and has no copyright file
+# of its own, so the distribution's checks would reject it.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

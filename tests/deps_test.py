@@ -6,7 +6,8 @@ import glob, os, re, shutil, subprocess, sys
 
 source, build = sys.argv[1], sys.argv[2]
 PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "xwininfo", "convert",
-            "desktop-file-validate", "dpkg-deb", "cmp"]
+            "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
+            "dbus-daemon"]
 
 def run(*args):
     return subprocess.run(args, capture_output=True, text=True).stdout

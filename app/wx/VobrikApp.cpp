@@ -22,10 +22,16 @@ void SendFrameToTray(TWindow& frame) {
     frame.ShowWindow(IsSystemTrayAvailable() ? SW_HIDE : SW_MINIMIZE);
 }
 
+void FollowTray(TWindow& frame, bool mainHidden) {
+    frame.AllowMinimize(!IsSystemTrayAvailable());
+    if (mainHidden && frame.IsWindowVisible() == IsSystemTrayAvailable())
+        SendFrameToTray(frame);
+}
+
 void TVobrikApp::InitMainWindow() {
+    // Whether hidden means in the tray or minimised is known once the main
+    // dialog has put up its icon.
     nCmdShow = AdjustShowCommand(nCmdShow, HideOnStart);
-    if (nCmdShow == SW_HIDE && !IsSystemTrayAvailable())
-        nCmdShow = SW_SHOWMINNOACTIVE;
 
     auto* frame = new TSDIDecFrame(nullptr, GetName().c_str(), nullptr, false);
     frame->SetShrinkToClient(true);
@@ -49,6 +55,11 @@ bool TVobrikApp::CanClose() {
         MainHidden = true;
         return true;
     }
+    // Without a tray a frame on screen is the only way back to the program, so
+    // it is shown, whatever brought it back (the window manager does, with a
+    // window of ours or from its task bar) and whoever has the focus.
+    if (!IsSystemTrayAvailable() && !frame->IsIconic())
+        MainHidden = false;
     SendFrameToTray(*frame);
     if (!MainHidden) {
         MainHidden = true;

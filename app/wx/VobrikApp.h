@@ -19,7 +19,8 @@ class TVobrikApp : public TApplication {
 
     // A close request on the main frame only hides it, unless the frame is
     // already hidden, the user has confirmed quitting, or the program does not
-    // have the focus (the session is ending).
+    // have the focus (the session is ending). Without a tray, a frame on
+    // screen is never taken for hidden.
     bool CanClose() override;
     // Asked to stop from outside while a dialog is open, the program stops
     // where it stands instead of answering the dialog.
@@ -35,5 +36,10 @@ TVobrikApp* VobrikApp();
 // Hides the frame into the tray. Without a notification area there would be
 // no way back to a hidden frame, so it is minimised instead.
 void SendFrameToTray(TWindow& frame);
+
+// After a notification area has come or gone: the window manager may minimise
+// the frame only without one, and a frame meant to be hidden goes where the
+// tray now is.
+void FollowTray(TWindow& frame, bool mainHidden);
 
 } // namespace vobrik

@@ -37,6 +37,7 @@ TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
 }
 
 TVobrikDlgClient::~TVobrikDlgClient() {
+    SetTrayChangeHandler(nullptr);
     SetCommandHandler(nullptr);
     Shell_NotifyIcon(NIM_DELETE, &TrayData);
     if (IsWindow())
@@ -85,6 +86,13 @@ void TVobrikDlgClient::SetupWindow() {
         // The tray keeps its own copy of the picture.
         TrayData.hIcon = nullptr;
     }
+    SetTrayChangeHandler([this] {
+        if (TVobrikApp* app = VobrikApp())
+            FollowTray(Frame(), app->MainHidden);
+    });
+    Frame().AllowMinimize(!IsSystemTrayAvailable());
+    if (TApplication* app = GetApplication(); app != nullptr && app->nCmdShow == SW_HIDE)
+        app->nCmdShow = IsSystemTrayAvailable() ? SW_HIDE : SW_SHOWMINNOACTIVE;
 
     if (!LoadSettings())
         return;
@@ -158,6 +166,9 @@ bool TVobrikDlgClient::CanClose() {
         }
         return true;
     }
+    // The question may have brought the frame back; it goes where it was sent.
+    if (TVobrikApp* app = VobrikApp(); app != nullptr && app->MainHidden)
+        SendFrameToTray(Frame());
     return false;
 }
 

@@ -5,7 +5,9 @@
 // (WM_LBUTTONDOWN, WM_RBUTTONDOWN...) as lParam.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace vobrik {
 
@@ -49,11 +51,17 @@ bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data);
 
 // Sets the tip of the icon of (window, id), in Windows-1252, without the
 // record's 64-byte limit: the tip may name a reminder in full. False when
-// there is no such icon.
+// there is no such icon. A first line break parts the title from the text,
+// which a StatusNotifierItem shows apart.
 bool SetTrayIconTip(TWindow* window, unsigned id, const char* tip);
 
-// Whether a notification area is there to show the icons.
+// Whether a notification area is there to show the icons: a StatusNotifierItem
+// watcher that took an icon, or an XEmbed tray.
 bool IsSystemTrayAvailable();
+
+// Called whenever a notification area of either kind appears or goes away,
+// once the icons have moved to what is there.
+void SetTrayChangeHandler(std::function<void()> handler);
 
 // Removes every icon; for an end that skips the windows' own clean-up.
 void RemoveAllTrayIcons();

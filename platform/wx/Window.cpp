@@ -17,6 +17,8 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 
 namespace vobrik {
@@ -314,6 +316,25 @@ bool TWindow::IsWindowVisible() const {
 bool TWindow::IsIconic() const {
     auto* top = dynamic_cast<wxTopLevelWindow*>(Handle);
     return top != nullptr && top->IsIconized();
+}
+
+void TWindow::AllowMinimize(bool allow) {
+    auto* top =
+        dynamic_cast<wxTopLevelWindow*>(Handle != nullptr ? wxGetTopLevelParent(Handle) : nullptr);
+    if (top == nullptr)
+        return;
+    const long style = top->GetWindowStyleFlag();
+    top->SetWindowStyleFlag(allow ? style | wxMINIMIZE_BOX : style & ~wxMINIMIZE_BOX);
+    // The toolkit hands the window manager its hints only as the window is
+    // first realised.
+    top->m_gdkFunc =
+        allow ? top->m_gdkFunc | GDK_FUNC_MINIMIZE : top->m_gdkFunc & ~GDK_FUNC_MINIMIZE;
+    top->m_gdkDecor =
+        allow ? top->m_gdkDecor | GDK_DECOR_MINIMIZE : top->m_gdkDecor & ~GDK_DECOR_MINIMIZE;
+    if (GdkWindow* window = gtk_widget_get_window(top->GetHandle())) {
+        gdk_window_set_functions(window, static_cast<GdkWMFunction>(top->m_gdkFunc));
+        gdk_window_set_decorations(window, static_cast<GdkWMDecoration>(top->m_gdkDecor));
+    }
 }
 
 void TWindow::BringWindowToTop() {

@@ -62,6 +62,9 @@ class TWindow {
     bool ShowWindow(int cmdShow);
     bool IsWindowVisible() const;
     bool IsIconic() const;
+    // Whether the window manager may minimise the top-level window, as the
+    // minimise box of its style says; changed while it is on screen too.
+    void AllowMinimize(bool allow);
     void BringWindowToTop();
     void SetForegroundWindow();
 

@@ -85,9 +85,7 @@ class Session:
                 wait_for(lambda: self.x.property_longs(self.x.root, "_NET_SUPPORTING_WM_CHECK"),
                          "the window manager")
             if tray:
-                self._spawn(["trayer", "--edge", "top", "--align", "right",
-                             "--widthtype", "request", "--height", "32", "--SetDockType", "true"])
-                wait_for(lambda: self.x.selection_owner("_NET_SYSTEM_TRAY_S0"), "the tray host")
+                self.start_tray()
         except BaseException:
             self.close()
             raise
@@ -128,6 +126,12 @@ class Session:
         os.close(read_end)
         self.display = ":" + number.decode().strip()
         self.x = xlib.Display(self.display)
+
+    def start_tray(self):
+        tray = self._spawn(["trayer", "--edge", "top", "--align", "right",
+                            "--widthtype", "request", "--height", "32", "--SetDockType", "true"])
+        wait_for(lambda: self.x.selection_owner("_NET_SYSTEM_TRAY_S0"), "the tray host")
+        return tray
 
     def env(self, **extra):
         env = {

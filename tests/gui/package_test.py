@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Builds the Debian package, installs it with apt on this machine, starts the
+"""Builds the Debian package, checks it as the distribution would (lintian, the
+software-centre metadata), installs it with apt on this machine, starts the
 installed program from its desktop and autostart entries' commands on a private
-X server, and removes the package again.
+X server, and purges the package again.
 Usage: package_test.py BUILD_DIR SCREENSHOT_DIR"""
 
 import glob
@@ -16,6 +17,8 @@ import traceback
 from harness import Session, wait_for
 
 SKIPPED = 77
+# Another apt or dpkg at work on the machine is waited for, not failed on.
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 
 
 def run(*argv, **kwargs):
@@ -33,8 +36,10 @@ def exec_line(entry):
 def check_installed_program(screenshots):
     for entry in ("/usr/share/applications/vobrik.desktop", "/etc/xdg/autostart/vobrik.desktop"):
         run("desktop-file-validate", entry)
+    run("appstreamcli", "validate", "--no-net", "/usr/share/metainfo/org.vobrik.vobrik.metainfo.xml")
     for path in ("/usr/share/vobrik/FETES.TXT", "/usr/share/vobrik/DRING.WAV",
-                 "/usr/share/icons/hicolor/32x32/apps/vobrik.png", "/usr/share/man/man1/vobrik.1"):
+                 "/usr/share/icons/hicolor/32x32/apps/vobrik.png", "/usr/share/doc/vobrik/copyright",
+                 "/usr/share/man/man1/vobrik.1.gz", "/usr/share/man/man1/vobrik-desktop.1.gz"):
         assert os.path.isfile(path), f"{path} was not installed"
 
     # From the menu: the frame shows, the icon docks, the data directory is made.
@@ -74,8 +79,11 @@ def main():
     try:
         run("cpack", "-G", "DEB", "-B", out, cwd=build)
         package = glob.glob(os.path.join(out, "vobrik_*.deb"))[0]
+        lintian = subprocess.run(["lintian", "--fail-on", "error,warning", package],
+                                 capture_output=True, text=True)
+        assert lintian.returncode == 0, f"lintian rejects the package:\n{lintian.stdout}"
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-        run("apt-get", "install", "-y", "-q", "--no-install-recommends", package, env=env)
+        run(*APT, "install", "--no-install-recommends", package, env=env)
         installed = True
         check_installed_program(screenshots)
     except Exception:
@@ -84,7 +92,7 @@ def main():
         return 1
     finally:
         if installed:
-            subprocess.run(["apt-get", "purge", "-y", "-q", "vobrik"], stdout=subprocess.DEVNULL,
+            subprocess.run([*APT, "purge", "vobrik"], stdout=subprocess.DEVNULL,
                            env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         shutil.rmtree(out, ignore_errors=True)
     print("passed Package.InstalledProgramStartsFromItsDesktopEntries")

@@ -1,0 +1,190 @@
+#!/usr/bin/python3
+"""The tray icon on the real program, as each kind of desktop shows it: a
+StatusNotifierItem watcher and host on a private session bus, the XEmbed tray
+(trayer), and no tray at all under a window manager (openbox).
+Usage: tray_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
+
+import os
+import subprocess
+import sys
+import threading
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+from harness import run, wait_for  # noqa: E402
+
+ITEM = "org.kde.StatusNotifierItem"
+WATCHER = "org.kde.StatusNotifierWatcher"
+WATCHER_XML = f"""<node><interface name="{WATCHER}">
+  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+</interface></node>"""
+QUIT_BUTTON = (282, 123)
+CLOSE_BUTTON = (282, 105)
+ICON = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "icon1010_32.png")
+
+
+class Watcher:
+    """A watcher that is its own host, answering on a thread of its own."""
+
+    def __init__(self, address):
+        self.items = []
+        self.context = GLib.MainContext()
+        self.context.push_thread_default()
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+                 | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        self.bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        interface = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
+        self.bus.register_object("/StatusNotifierWatcher", interface, self._call,
+                                 lambda *args: GLib.Variant("b", True), None)
+        self.context.pop_thread_default()
+        self.loop = GLib.MainLoop(self.context)
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+        self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                  "RequestName", GLib.Variant("(su)", (WATCHER, 4)))
+
+    def _run(self):
+        self.context.push_thread_default()
+        self.loop.run()
+
+    def _call(self, bus, sender, path, interface, method, args, invocation):
+        invocation.return_value(None)
+        self.items.append(args.unpack()[0])
+
+    def call(self, service, path, interface, method, args=None):
+        return self.bus.call_sync(service, path, interface, method, args, None,
+                                  Gio.DBusCallFlags.NONE, 5000, None).unpack()
+
+    def item(self, method, *args):
+        return self.call(self.items[-1], "/StatusNotifierItem", ITEM, method,
+                         GLib.Variant("(ii)", args) if args else None)
+
+    def properties(self):
+        return self.call(self.items[-1], "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                         "GetAll", GLib.Variant("(s)", (ITEM,)))[0]
+
+    def leave(self):
+        self.bus.close_sync(None)
+        self.loop.quit()
+        self.thread.join()
+
+
+def private_bus(s):
+    path = os.path.join(s.root, "bus")
+    s._spawn(["dbus-daemon", "--session", "--nofork", f"--address=unix:path={path}"])
+    wait_for(lambda: os.path.exists(path), "the session bus")
+    return f"unix:path={path}"
+
+
+def hidden(s, frame):
+    return not s.x.viewable(frame) and not s.x.iconic(frame)
+
+
+def minimisable(s, frame):
+    return bool(s.x.property_longs(frame, "_MOTIF_WM_HINTS")[1] & 8)
+
+
+def icon_argb():
+    rgba = subprocess.run(["convert", ICON, "-depth", "8", "rgba:-"], check=True,
+                          capture_output=True).stdout
+    return bytes(b for i in range(0, len(rgba), 4) for b in (rgba[i + 3], *rgba[i:i + 3]))
+
+
+def registered_item(s, process, watcher):
+    """Once the item is registered and holds the hidden frame alone. A frame
+    never shown may have no window yet."""
+    wait_for(lambda: watcher.items, "the item to register")
+    wait_for(lambda: all(hidden(s, w) for w in s.windows_named("Vobrik", process))
+             and s.tray_icon(process) is None, "the item alone to hold the hidden frame")
+
+
+def test_status_notifier_item_then_its_watcher_goes(s, tray):
+    address = private_bus(s)
+    watcher = Watcher(address)
+    process = s.start("HIDE", DBUS_SESSION_BUS_ADDRESS=address)
+    registered_item(s, process, watcher)
+    found = watcher.properties()
+    assert {k: found[k] for k in ("Id", "Title", "IconName", "ItemIsMenu")} == \
+        {"Id": "vobrik", "Title": "Vobrik", "IconName": "vobrik", "ItemIsMenu": False}, found
+    assert found["ToolTip"][2] == "Vobrik", found["ToolTip"]
+    pixmaps = {w: bytes(data) for w, h, data in found["IconPixmap"] if w == h}
+    assert sorted(pixmaps) == [16, 32], found["IconPixmap"]
+    assert pixmaps[32] == icon_argb(), "the 32-pixel icon is not the ARGB picture"
+
+    for method in ("Activate", "ContextMenu"):
+        watcher.item(method, 0, 0)
+        frame = s.frame(process)
+        wait_for(lambda: s.x.viewable(frame), f"{method} to show the frame")
+        s.click_dialog_units(frame, *CLOSE_BUTTON)
+        wait_for(lambda: hidden(s, frame), '"Fermer" to hide the frame')
+
+    watcher.leave()
+    if tray:
+        s.wait_docked(process)
+        assert hidden(s, frame)
+    else:
+        wait_for(lambda: s.x.iconic(frame), "the frame to be minimised without a tray")
+        registered_item(s, process, Watcher(address))
+
+
+def test_without_a_tray_quit_no_stays_minimised(s, tray):
+    process = s.start()
+    frame = s.frame(process)
+    wait_for(lambda: s.x.viewable(frame), "the frame to show")
+    assert minimisable(s, frame), "the window manager is told the frame cannot be minimised"
+    s.wait_active(frame)
+    s.click_dialog_units(frame, *QUIT_BUTTON)
+    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
+                   "the quit question")
+    s.wait_active(box)
+    s.key("alt+n")
+    wait_for(lambda: s.x.iconic(frame), '"Non" to leave the frame minimised')
+    assert process.poll() is None
+
+    # Back on screen, by the window manager: a close request minimises it again.
+    s.xdotool("windowactivate", str(frame))
+    s.wait_active(frame)
+    s.key("alt+F4")
+    wait_for(lambda: s.x.iconic(frame), "the close request to minimise the frame")
+    s.sync_with(process)
+    assert process.poll() is None, "a close request on the frame on screen ended the program"
+
+
+def test_a_tray_that_comes_late_takes_the_hidden_frame(s, tray):
+    process = s.start("HIDE")
+    frame = s.frame(process)
+    wait_for(lambda: s.x.iconic(frame), "a hidden start to minimise the frame")
+    host = s.start_tray()
+    s.wait_docked(process)
+    wait_for(lambda: hidden(s, frame), "the tray to take the frame")
+    assert not minimisable(s, frame), "with a tray, the frame goes there, not to the task bar"
+    host.terminate()
+    wait_for(lambda: s.x.iconic(frame), "the frame to be minimised once the tray has gone")
+    assert minimisable(s, frame) and process.poll() is None
+
+
+TESTS = {
+    # name: (function, tray host)
+    "StatusNotifierItemThenXEmbed": (test_status_notifier_item_then_its_watcher_goes, True),
+    "StatusNotifierItemThenNoTray": (test_status_notifier_item_then_its_watcher_goes, False),
+    "WithoutTrayQuitNoStaysMinimised": (test_without_a_tray_quit_no_stays_minimised, False),
+    "LateTrayTakesTheHiddenFrame": (test_a_tray_that_comes_late_takes_the_hidden_frame, False),
+}
+
+
+def main():
+    if len(sys.argv) == 2 and sys.argv[1] == "--list":
+        print("\n".join(TESTS))
+        return 0
+    program, screenshots, name = sys.argv[1:4]
+    function, tray = TESTS[name]
+    return run(name, lambda s: function(s, tray), os.path.abspath(program),
+               os.path.join(os.path.abspath(screenshots), name), tray=tray, wm=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
