@@ -25,7 +25,13 @@ struct PcmCloser {
 using SoundFile = std::unique_ptr<SNDFILE, SoundFileCloser>;
 using Pcm = std::unique_ptr<snd_pcm_t, PcmCloser>;
 
+// ALSA prints every failure of its own on the terminal, eight lines a ring on
+// a machine without a sound card. The program already answers a failure with
+// the desktop bell, so the lines say nothing the user needs.
+extern "C" void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
 Pcm OpenDevice(const std::string& device, const SF_INFO& info) {
+    snd_lib_error_set_handler(QuietAlsaErrors);
     snd_pcm_t* raw = nullptr;
     // Opened without blocking: a device that another program holds fails at
     // once instead of freezing the program until it is free.

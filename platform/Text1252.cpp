@@ -1,6 +1,9 @@
 #include "platform/Text1252.h"
 
+#include <utf8proc.h>
+
 #include <cstdint>
+#include <cstdlib>
 
 namespace vobrik {
 
@@ -32,49 +35,83 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-char ByteOf(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (int i = 0; i < 32; ++i)
-        if (High[i] == c)
-            return static_cast<char>(0x80 + i);
-    return '?';
+// The typographic spaces and hyphens of French text that Windows-1252 has no
+// place for, and their nearest character in it. The narrow no-break space
+// keeps its "no break" (0xA0); the thin space is an ordinary space.
+char32_t NearestInCodePage(char32_t c) {
+    switch (c) {
+    case 0x202F: // narrow no-break space, before ; : ! ? and inside guillemets
+    case 0x2007: // figure space
+        return 0xA0;
+    case 0x2009: // thin space
+        return ' ';
+    case 0x2010: // hyphen
+    case 0x2011: // non-breaking hyphen
+        return '-';
+    default:
+        return c;
+    }
 }
 
-// Reads one UTF-8 sequence at text[at]; gives its length, 0 when malformed.
-size_t DecodeUtf8(std::string_view text, size_t at, char32_t& c) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    size_t length;
-    char32_t min;
-    if (lead < 0x80) {
-        c = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        min = 0x80;
-        c = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        min = 0x800;
-        c = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        min = 0x10000;
-        c = lead & 0x07;
-    } else {
-        return 0;
+// -1 for a character Windows-1252 cannot hold.
+int ByteOf(char32_t c) {
+    c = NearestInCodePage(c);
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+// Valid UTF-8: each byte that starts no valid sequence becomes U+FFFD, which
+// then becomes a '?' of its own.
+std::string Sanitised(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    for (utf8proc_ssize_t at = 0; at < size;) {
+        utf8proc_int32_t c = 0;
+        const utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
+        if (length <= 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        out.append(text.substr(static_cast<size_t>(at), static_cast<size_t>(length)));
+        at += length;
     }
-    if (at + length > text.size())
-        return 0;
-    for (size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        c = (c << 6) | (next & 0x3F);
+    return out;
+}
+
+// The composed form: a letter typed with a separate accent is one character.
+std::string Composed(const std::string& text) {
+    utf8proc_uint8_t* composed = nullptr;
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                     static_cast<utf8proc_ssize_t>(text.size()), &composed,
+                     static_cast<utf8proc_option_t>(UTF8PROC_COMPOSE | UTF8PROC_STABLE));
+    if (length < 0)
+        return text;
+    std::string out(reinterpret_cast<const char*>(composed), static_cast<size_t>(length));
+    std::free(composed);
+    return out;
+}
+
+// Appends one grapheme cluster: its bytes when Windows-1252 holds all of its
+// characters, else a single '?' for what the user saw as one character.
+void AppendCluster(std::string& out, const std::u32string& cluster) {
+    std::string bytes;
+    for (const char32_t c : cluster) {
+        const int byte = ByteOf(c);
+        if (byte < 0) {
+            out.push_back('?');
+            return;
+        }
+        bytes.push_back(static_cast<char>(byte));
     }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return 0;
-    return length;
+    out += bytes;
 }
 
 } // namespace
@@ -87,22 +124,50 @@ std::string Utf8FromWindows1252(std::string_view text) {
     return out;
 }
 
-std::string Windows1252FromUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    size_t at = 0;
-    while (at < text.size()) {
-        char32_t c = 0;
-        const size_t length = DecodeUtf8(text, at, c);
-        if (length == 0) {
-            out.push_back('?');
-            ++at;
-            continue;
+namespace {
+
+// Calls each(cluster, utf8 of the cluster) for each grapheme cluster of valid,
+// composed UTF-8.
+template <typename Each> void ForEachCluster(const std::string& text, Each each) {
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    std::u32string cluster;
+    utf8proc_ssize_t begin = 0;
+    utf8proc_int32_t state = 0;
+    for (utf8proc_ssize_t at = 0; at < size;) {
+        utf8proc_int32_t c = 0;
+        const utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
+        if (!cluster.empty() &&
+            utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(cluster.back()), c,
+                                             &state)) {
+            each(cluster, std::string_view(text).substr(begin, at - begin));
+            cluster.clear();
+            begin = at;
         }
-        out.push_back(ByteOf(c));
+        cluster.push_back(static_cast<char32_t>(c));
         at += length;
     }
+    if (!cluster.empty())
+        each(cluster, std::string_view(text).substr(begin));
+}
+
+} // namespace
+
+std::string Windows1252FromUtf8(std::string_view text) {
+    const std::string composed = Composed(Sanitised(text));
+    std::string out;
+    out.reserve(composed.size());
+    ForEachCluster(composed, [&out](const std::u32string& cluster, std::string_view) {
+        AppendCluster(out, cluster);
+    });
     return out;
+}
+
+std::string LastGrapheme(std::string_view utf8) {
+    std::string last;
+    ForEachCluster(Composed(Sanitised(utf8)),
+                   [&last](const std::u32string&, std::string_view bytes) { last = bytes; });
+    return last;
 }
 
 std::string UpperCaseAscii(std::string_view text) {

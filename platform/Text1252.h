@@ -10,9 +10,16 @@ namespace vobrik {
 
 std::string Utf8FromWindows1252(std::string_view text);
 
-// Characters that Windows-1252 cannot hold, and bytes that are not UTF-8,
-// become one '?' each, so that nothing typed disappears without a trace.
+// The text is first composed (a letter and a separate accent become one
+// character); the typographic spaces and hyphens of French text become their
+// nearest Windows-1252 character. What is still outside Windows-1252 becomes
+// one '?' per character as the user sees it (a flag or a joined emoji is one),
+// and each byte that is not UTF-8 one '?', so nothing disappears unseen.
 std::string Windows1252FromUtf8(std::string_view text);
+
+// The last grapheme cluster of UTF-8 text: what the user sees as its last
+// character, however many code points make it.
+std::string LastGrapheme(std::string_view utf8);
 
 // Upper-cased as the C locale does it: only the ASCII letters change, the
 // accented ones stay as they are.

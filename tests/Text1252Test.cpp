@@ -39,5 +39,23 @@ TEST(Text1252, MalformedUtf8IsReplacedNotDropped) {
     EXPECT_EQ("\xE9", Windows1252FromUtf8("\xC3\xA9"));
 }
 
+TEST(Text1252, TypedTextIsComposedMappedAndReplacedOncePerCharacter) {
+    const struct {
+        const char* utf8;
+        const char* stored;
+    } cases[] = {
+        {"e\xCC\x81t\xC3\xA9", "\xE9t\xE9"},                  // a separate accent composes
+        {"a\xE2\x80\xAF;b\xE2\x80\x89" "c", "a\xA0;b c"},      // narrow no-break, thin space
+        {"\xC2\xA0", "\xA0"},                                    // the no-break space stays
+        {"x\xE2\x80\x91y\xE2\x80\x90z", "x-y-z"},               // hyphens
+        {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7!", "?!"},           // a flag is one character
+        {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", "?"}, // a joined emoji too
+        {"q\xCC\x81", "?"},                                      // a mark nothing composes with
+        {"a\r\nb", "a\r\nb"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.stored, Windows1252FromUtf8(c.utf8)) << c.utf8;
+}
+
 } // namespace
 } // namespace vobrik

@@ -1,5 +1,6 @@
 #include "platform/wx/Controls.h"
 
+#include "platform/Text1252.h"
 #include "platform/wx/WxText.h"
 
 #include <wx/checkbox.h>
@@ -8,6 +9,8 @@
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <cstring>
@@ -49,6 +52,62 @@ wxListBox* ListOf(wxWindow* handle) {
 }
 
 } // namespace
+
+// Stops the toolkit's line events that no user asked for.
+class TListBox::TGuard : public wxEvtHandler {
+  public:
+    void Watch(wxListBox* list) {
+        List = list;
+        list->Bind(wxEVT_LISTBOX_DCLICK, &TGuard::OnOpen, this);
+        list->Bind(wxEVT_LISTBOX, &TGuard::OnSelect, this);
+    }
+
+  private:
+    static GdkEventType CurrentEventType() {
+        GdkEvent* current = gtk_get_current_event();
+        const GdkEventType type = current != nullptr ? current->type : GDK_NOTHING;
+        if (current != nullptr)
+            gdk_event_free(current);
+        return type;
+    }
+    static bool CurrentKeyMovesFocus() {
+        GdkEvent* current = gtk_get_current_event();
+        bool tab = false;
+        if (current != nullptr && current->type == GDK_KEY_PRESS) {
+            const guint key = current->key.keyval;
+            tab = key == GDK_KEY_Tab || key == GDK_KEY_ISO_Left_Tab || key == GDK_KEY_KP_Tab;
+        }
+        if (current != nullptr)
+            gdk_event_free(current);
+        return tab;
+    }
+
+    void OnOpen(wxCommandEvent& event) {
+        if (CurrentEventType() == GDK_2BUTTON_PRESS)
+            event.Skip();
+    }
+    void OnSelect(wxCommandEvent& event) {
+        const GdkEventType type = CurrentEventType();
+        if (type == GDK_FOCUS_CHANGE || CurrentKeyMovesFocus()) {
+            List->SetSelection(wxNOT_FOUND);
+            return;
+        }
+        event.Skip();
+    }
+
+    wxListBox* List = nullptr;
+};
+
+TListBox::TListBox(TDialog* parent, int resId)
+    : TControl(parent, resId), Guard(std::make_unique<TGuard>()) {}
+
+TListBox::~TListBox() = default;
+
+void TListBox::Attach(wxWindow* dialogWindow) {
+    TControl::Attach(dialogWindow);
+    if (auto* list = ListOf(GetHandle()))
+        Guard->Watch(list);
+}
 
 void TListBox::ClearList() {
     ItemData.clear();
@@ -220,15 +279,92 @@ size_t TStatic::Transfer(void* field, TTransferDirection direction) {
     return TextLimit;
 }
 
+// Watches an edit's text change by change. The toolkit's own length limit is
+// not used: it refuses a whole paste that does not fit, after the selection
+// it replaces has gone.
+class TEditFilter : public wxEvtHandler {
+  public:
+    explicit TEditFilter(size_t& maxChars) : MaxChars(maxChars) {}
+
+    void Watch(wxTextCtrl* edit) {
+        Edit = edit;
+        Shown = edit->GetValue();
+        edit->Bind(wxEVT_TEXT, &TEditFilter::OnText, this);
+    }
+    void Apply() {
+        if (Edit != nullptr)
+            Clean(Edit->GetValue());
+    }
+
+  private:
+    void OnText(wxCommandEvent& event) {
+        event.Skip();
+        Clean(Edit->GetValue());
+    }
+
+    // The text as it now stands: what came in between the unchanged start and
+    // the unchanged end is made storable and cut to the room left.
+    void Clean(const wxString& now) {
+        size_t start = 0;
+        while (start < now.length() && start < Shown.length() && now[start] == Shown[start])
+            ++start;
+        size_t end = 0;
+        while (end < now.length() - start && end < Shown.length() - start &&
+               now[now.length() - 1 - end] == Shown[Shown.length() - 1 - end])
+            ++end;
+        wxString added = now.Mid(start, now.length() - start - end);
+        added.Replace("\r\n", " ");
+        for (const wxUniChar breaking : {'\r', '\n', '\t'})
+            added.Replace(wxString(breaking), " ");
+        // The character before may take an accent that comes on its own, and
+        // a '?' just made may be the start of a flag or a joined emoji typed
+        // one code point at a time: it is read again with what follows.
+        const bool joins = !Pending.empty() && start == PendingAt + 1 && !added.empty();
+        const std::string raw = (joins ? std::string(now.Left(PendingAt).utf8_str()) + Pending
+                                       : std::string(now.Left(start).utf8_str())) +
+                                std::string(added.utf8_str());
+        std::string head = Windows1252FromUtf8(raw);
+        const std::string tail = ToWindows1252(now.Right(end));
+        const size_t room = MaxChars > tail.size() ? MaxChars - tail.size() : 0;
+        if (head.size() > room)
+            head.resize(room);
+        Pending.clear();
+        if (!added.empty() && !head.empty() && head.back() == '?') {
+            Pending = LastGrapheme(raw);
+            PendingAt = head.size() - 1;
+        }
+        const wxString clean = FromWindows1252(head + tail);
+        Shown = clean;
+        if (clean != now) {
+            Edit->ChangeValue(clean);
+            Edit->SetInsertionPoint(static_cast<long>(head.size()));
+        }
+    }
+
+    // The code points behind the '?' at PendingAt, while the user may still
+    // be typing the rest of what it stands for.
+    std::string Pending;
+    size_t PendingAt = 0;
+    size_t& MaxChars;
+    wxTextCtrl* Edit = nullptr;
+    wxString Shown;
+};
+
+TEdit::TEdit(TDialog* parent, int resId, size_t textLimit)
+    : TStatic(parent, resId, textLimit), MaxChars(textLimit > 0 ? textLimit - 1 : 0),
+      Filter(std::make_unique<TEditFilter>(MaxChars)) {}
+
+TEdit::~TEdit() = default;
+
 void TEdit::LimitText(size_t chars) {
     MaxChars = chars;
-    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
-        edit->SetMaxLength(static_cast<unsigned long>(MaxChars));
+    Filter->Apply();
 }
 
 void TEdit::Attach(wxWindow* dialogWindow) {
     TStatic::Attach(dialogWindow);
-    LimitText(MaxChars);
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(GetHandle()))
+        Filter->Watch(edit);
 }
 
 } // namespace vobrik

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,8 @@ class TControl : public TWindow {
 
 class TListBox : public TControl {
   public:
-    TListBox(TDialog* parent, int resId) : TControl(parent, resId) {}
+    TListBox(TDialog* parent, int resId);
+    ~TListBox() override;
 
     void ClearList();
     // Adds a line at the end and gives its index. Windows-1252.
@@ -59,9 +61,17 @@ class TListBox : public TControl {
     void SetRedraw(bool on);
     void Invalidate();
 
+  protected:
+    // Only a double click opens a line: Enter and Space, which the toolkit
+    // counts as opening it too, do not; and moving the focus into the list
+    // selects nothing.
+    void Attach(wxWindow* dialogWindow) override;
+
   private:
     std::vector<int32_t> ItemData;
     bool Frozen = false;
+    class TGuard;
+    std::unique_ptr<TGuard> Guard;
 };
 
 class TCheckBox : public TControl {
@@ -103,10 +113,16 @@ class TStatic : public TControl {
     size_t TextLimit;
 };
 
+class TEditFilter;
+
+// Whatever reaches the edit, typed, pasted, dropped or committed by an input
+// method, is kept as it will be stored: line breaks and tabs become spaces,
+// what Windows-1252 cannot hold shows as '?' at once, and an insertion that
+// would pass the limit keeps what fits and drops the rest.
 class TEdit : public TStatic {
   public:
-    TEdit(TDialog* parent, int resId, size_t textLimit)
-        : TStatic(parent, resId, textLimit), MaxChars(textLimit > 0 ? textLimit - 1 : 0) {}
+    TEdit(TDialog* parent, int resId, size_t textLimit);
+    ~TEdit() override;
 
     // Characters the user may type; one fewer than the text limit unless
     // lowered here. The transfer field keeps the size of the text limit.
@@ -118,6 +134,7 @@ class TEdit : public TStatic {
 
   private:
     size_t MaxChars;
+    std::unique_ptr<TEditFilter> Filter;
 };
 
 } // namespace vobrik

@@ -7,6 +7,8 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/radiobut.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
@@ -32,6 +34,9 @@ namespace {
 
 unsigned VirtualKeyOf(const wxKeyEvent& event) {
     const int code = event.GetKeyCode();
+    // A letter with Ctrl or Alt is no plain letter: the toolkit itself runs
+    // Alt+letter mnemonics.
+    const bool plain = !event.HasAnyModifiers();
     switch (code) {
     case WXK_ESCAPE:
         return VK_ESCAPE;
@@ -41,11 +46,40 @@ unsigned VirtualKeyOf(const wxKeyEvent& event) {
     case WXK_TAB:
         return VK_TAB;
     default:
-        if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+        if (plain && ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z')))
             return static_cast<unsigned>(code);
         // Keys the program does not name keep a number of their own.
         return 0x10000u + static_cast<unsigned>(code);
     }
+}
+
+// The letter after the single '&' of a label, upper-cased; 0 for none.
+wxUniChar MnemonicOf(const wxString& label) {
+    for (size_t i = 0; i + 1 < label.length(); ++i) {
+        if (label[i] != '&')
+            continue;
+        if (label[i + 1] != '&')
+            return wxToupper(label[i + 1]);
+        ++i;
+    }
+    return 0;
+}
+
+// Buttons, check boxes and radio buttons take no letters of their own.
+bool TakesNoLetters(wxWindow* window) {
+    return dynamic_cast<wxButton*>(window) != nullptr ||
+           dynamic_cast<wxCheckBox*>(window) != nullptr ||
+           dynamic_cast<wxRadioButton*>(window) != nullptr;
+}
+
+// The focus starts on the first control in the template's order that takes
+// it, not where the toolkit would put it by position.
+void FocusFirstControl(wxWindow* panel) {
+    for (wxWindow* control : panel->GetChildren())
+        if (control->IsShown() && control->IsEnabled() && control->AcceptsFocusFromKeyboard()) {
+            control->SetFocus();
+            return;
+        }
 }
 
 } // namespace
@@ -517,6 +551,8 @@ void TDialog::SetupWindow() {
     for (TControl* control : Controls)
         control->Attach(panel);
     TransferData(TTransferDirection::SetData);
+    if (Shell == nullptr)
+        FocusFirstControl(panel);
 }
 
 void TDialog::TransferData(TTransferDirection direction) {
@@ -540,12 +576,7 @@ int TDialog::Execute() {
     Result = 0;
     if (!CreateUnder(Parent != nullptr ? Parent->GetHandle() : nullptr))
         return -1;
-    // The focus starts on the first control in tab order that takes it.
-    for (wxWindow* control : GetHandle()->GetChildren())
-        if (control->IsShown() && control->IsEnabled() && control->AcceptsFocusFromKeyboard()) {
-            control->SetFocus();
-            break;
-        }
+    FocusFirstControl(GetHandle());
     if (!Ended) {
         Modal = true;
         TModalScope scope;
@@ -643,9 +674,36 @@ void TDialog::ClickButton(int id) {
     SendMessage(WM_COMMAND, MakeWParam(static_cast<unsigned>(id), BN_CLICKED), 0);
 }
 
+bool TDialog::PressMnemonic(unsigned key) {
+    wxWindow* focus = wxWindow::FindFocus();
+    if (!TakesNoLetters(focus) || !GetHandle()->IsDescendant(focus))
+        return false;
+    // One button with the letter is pressed; among several, the focus moves
+    // to the next of them.
+    std::vector<wxWindow*> marked;
+    size_t next = 0;
+    for (wxWindow* child : GetHandle()->GetChildren()) {
+        if (child == focus)
+            next = marked.size();
+        auto* button = dynamic_cast<wxButton*>(child);
+        if (button != nullptr && button->IsShown() && button->IsEnabled() &&
+            MnemonicOf(button->GetLabel()) == key)
+            marked.push_back(button);
+    }
+    if (marked.size() == 1)
+        ClickButton(marked.front()->GetId());
+    else if (!marked.empty())
+        marked[(next < marked.size() && marked[next] == focus ? next + 1 : next) % marked.size()]
+            ->SetFocus();
+    return !marked.empty();
+}
+
 bool TDialog::PreProcessMsg(TMessage& msg) {
     if (msg.Msg != WM_KEYDOWN || GetHandle() == nullptr)
         return false;
+    // With the focus on a button, a plain letter presses the button it marks.
+    if ((msg.WParam >= 'A' && msg.WParam <= 'Z') || (msg.WParam >= '0' && msg.WParam <= '9'))
+        return PressMnemonic(static_cast<unsigned>(msg.WParam));
     if (msg.WParam == VK_ESCAPE) {
         ClickButton(IDCANCEL);
         return true;

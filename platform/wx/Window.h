@@ -190,6 +190,8 @@ class TDialog : public TWindow {
   private:
     friend class TControl;
     void ClickButton(int id);
+    // A plain letter; true when it pressed a button.
+    bool PressMnemonic(unsigned key);
 
     int ResId;
     void* TransferBuffer = nullptr;

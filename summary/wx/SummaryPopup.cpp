@@ -3,6 +3,7 @@
 #include "core/LocalTime.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/WxDC.h"
+#include "platform/wx/Window.h"
 #include "platform/wx/WxText.h"
 
 #include <wx/dcclient.h>
@@ -70,7 +71,26 @@ class TSummaryPopup : public wxFrame {
     TResWin* Open() {
         KeepWithinSight(Win->Attr, Win->SetupHeight());
         Win->SetupWindow(Shell);
-        ShowWithoutActivating();
+        // Opened from a window of the program, it takes the focus as any
+        // window shown does, but never from a dialog that waits for an
+        // answer, such as the ring. At start-up the main window, shown after
+        // it, takes the focus in turn.
+        if (TModalScope::Depth() != 0) {
+            ShowWithoutActivating();
+            return Win.get();
+        }
+        // The focus is asked for once the window is mapped: the window
+        // manager may not give it to one that is only being mapped.
+        if (ProgramHasFocus())
+            Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+                event.Skip();
+                if (event.IsShown())
+                    CallAfter([this] {
+                        if (!Gone)
+                            Raise();
+                    });
+            });
+        Show();
         return Win.get();
     }
 

@@ -13,6 +13,7 @@ import socket
 import subprocess
 import tempfile
 import time
+import traceback
 
 import xlib
 
@@ -42,6 +43,20 @@ def wait_for(condition, what, timeout=DEADLINE):
         if time.monotonic() > end:
             raise TimedOut(f"timed out waiting for {what}")
         time.sleep(POLL)
+
+
+def run(name, function, program, screenshots, tray=True, wm=False):
+    """Runs one test in a session of its own and says how it went; 0 when it
+    passed."""
+    try:
+        with Session(program, tray=tray, wm=wm, screenshots=screenshots) as session:
+            function(session)
+    except Exception:  # a failed check or a broken session alike
+        traceback.print_exc()
+        print(f"FAILED {name}")
+        return 1
+    print(f"passed {name}")
+    return 0
 
 
 class Session:

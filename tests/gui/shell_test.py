@@ -12,10 +12,9 @@ import subprocess
 import sys
 import threading
 import time
-import traceback
 import wave
 
-from harness import DEADLINE, Session, faketime, wait_for
+from harness import DEADLINE, faketime, run, wait_for
 
 RECORD = 213
 DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
@@ -585,15 +584,7 @@ def main():
     DOC_DIR = os.path.join(os.path.dirname(program), "doc")
     SCREENSHOTS = os.path.join(os.path.abspath(screenshots), name)
     function, tray, wm = TESTS[name]
-    try:
-        with Session(program, tray=tray, wm=wm, screenshots=SCREENSHOTS) as session:
-            function(session)
-    except Exception:  # a failed check or a broken session alike
-        traceback.print_exc()
-        print(f"FAILED {name}")
-        return 1
-    print(f"passed {name}")
-    return 0
+    return run(name, function, program, SCREENSHOTS, tray=tray, wm=wm)
 
 
 if __name__ == "__main__":
