@@ -68,8 +68,11 @@ def started_visible(session, process):
 
 
 def started_hidden(session, process):
-    """A hidden frame may have no X window at all until it is first shown."""
+    """A hidden frame may have no X window at all until it is first shown. A
+    frame being shown may send its map request only in the next round of the
+    program's loop: two rounds are awaited."""
     session.wait_docked(process)
+    session.sync_with(process)
     session.sync_with(process)
     assert not any(session.x.viewable(w) for w in session.windows_named("Vobrik", process)), \
         "the frame showed on a hidden start"
