@@ -45,4 +45,21 @@ char* FormatFrenchDate(int32_t when, char* out) {
     return out;
 }
 
+std::string FrenchDayInText(int32_t when) {
+    const std::tm local = ToLocal(when);
+    std::string weekday = WeekdayNames[local.tm_wday];
+    while (!weekday.empty() && weekday.back() == ' ')
+        weekday.pop_back();
+    weekday[0] = static_cast<char>(weekday[0] - 'A' + 'a');
+    return weekday + " " + std::to_string(local.tm_mday) + " " + MonthNames[local.tm_mon] + " " +
+           std::to_string(local.tm_year + 1900);
+}
+
+std::string ClockTime(int32_t when) {
+    const std::tm local = ToLocal(when);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", local.tm_hour, local.tm_min);
+    return text;
+}
+
 } // namespace vobrik

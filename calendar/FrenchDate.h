@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vobrik {
 
@@ -13,5 +14,12 @@ constexpr size_t FrenchDateSize = 27;
 // example "Dimanche 5 janvier 2003", in Windows-1252. `out` must hold at least
 // FrenchDateSize bytes; it is overwritten and returned.
 char* FormatFrenchDate(int32_t when, char* out);
+
+// The same day in running text, weekday in lower case with a single blank:
+// "mardi 5 janvier 2027", in Windows-1252.
+std::string FrenchDayInText(int32_t when);
+
+// The local clock time of `when`, "09:05".
+std::string ClockTime(int32_t when);
 
 } // namespace vobrik

@@ -12,8 +12,13 @@ constexpr const char* FileWriteError = "File Write Error";
 
 // Windows-1252 texts: 0xE8 is è, 0xE9 is é.
 constexpr const char* CapacityCaption = "Vobrik";
-constexpr const char* TableFullText = "Vobrik ne peut pas garder plus de 100 alarmes.\n"
+} // namespace
+
+const char* const TableFullText = "Vobrik ne peut pas garder plus de 100 alarmes.\n"
                                       "Supprimez-en une avant d'en ajouter une autre.";
+
+namespace {
+
 constexpr const char* TooManyInFileText = "ALARMS.VBK contient plus de 100 alarmes.\n"
                                           "Seules les 100 premi\xE8res sont affich\xE9"
                                           "es ; les autres restent conserv\xE9"
@@ -23,7 +28,7 @@ constexpr const char* TooManyInFileText = "ALARMS.VBK contient plus de 100 alarm
 
 TAlarmTable::TAlarmTable(IAlarmList& list, IMessages& messages, IClock& clock, IFileOps& files,
                          std::string fileName)
-    : List(list), Messages_(messages), Clock_(clock), Files(files), FileName_(std::move(fileName)) {
+    : List(list), Messages_(&messages), Clock_(clock), Files(files), FileName_(std::move(fileName)) {
 }
 
 void TAlarmTable::Clear() {
@@ -38,7 +43,7 @@ TLoadResult TAlarmTable::LoadAlarms() {
         return TLoadResult::NoFile;
     case TReadResult::Failed:
         SaveBlocked = true;
-        Messages_.MessageBox(FileAccessError, ErrorCaption, MB_OK);
+        Messages_->MessageBox(FileAccessError, ErrorCaption, MB_OK);
         return TLoadResult::OpenFailed;
     case TReadResult::Read:
         break;
@@ -61,7 +66,7 @@ TLoadResult TAlarmTable::LoadAlarms() {
     }
     RefreshAlarmList();
     if (!Overflow.empty())
-        Messages_.MessageBox(TooManyInFileText, CapacityCaption, MB_OK);
+        Messages_->MessageBox(TooManyInFileText, CapacityCaption, MB_OK);
     return TLoadResult::Loaded;
 }
 
@@ -73,7 +78,7 @@ bool TAlarmTable::SaveAlarms() {
     image.insert(image.end(), Overflow.begin(), Overflow.end());
 
     if (SaveBlocked || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
-        Messages_.MessageBox(FileWriteError, ErrorCaption, MB_OK);
+        Messages_->MessageBox(FileWriteError, ErrorCaption, MB_OK);
         return false;
     }
     return true;
@@ -102,6 +107,13 @@ void TAlarmTable::RefreshAlarmList() {
     }
     List.SetRedraw(true);
     List.Invalidate();
+    List.Refreshed();
+}
+
+IMessages& TAlarmTable::SwapMessages(IMessages& messages) {
+    IMessages& previous = *Messages_;
+    Messages_ = &messages;
+    return previous;
 }
 
 TAlarm* TAlarmTable::Append(const TAlarm& alarm) {
@@ -120,7 +132,7 @@ void TAlarmTable::RemoveByMovingLast(int i) {
 
 void TAlarmTable::AddAlarm(IAlarmEditor& editor) {
     if (IsFull()) {
-        Messages_.MessageBox(TableFullText, CapacityCaption, MB_OK);
+        Messages_->MessageBox(TableFullText, CapacityCaption, MB_OK);
         return;
     }
     TAlarm fresh;

@@ -12,6 +12,9 @@ namespace vobrik {
 
 constexpr const char* AlarmFileName = "ALARMS.VBK";
 
+// What the user is told when a reminder is added to a full table; Windows-1252.
+extern const char* const TableFullText;
+
 enum class TLoadResult { NoFile, Loaded, OpenFailed };
 
 // Every reminder of the running program, kept sorted by When outside a check
@@ -44,14 +47,17 @@ class TAlarmTable {
 
     const std::string& FileName() const { return FileName_; }
     IClock& Clock() { return Clock_; }
-    IMessages& Messages() { return Messages_; }
+    IMessages& Messages() { return *Messages_; }
+    // Sends the table's messages elsewhere, to a command's answer rather than
+    // a box on the screen; gives the previous receiver.
+    IMessages& SwapMessages(IMessages& messages);
 
   private:
     int FindSelected();
     void Clear();
 
     IAlarmList& List;
-    IMessages& Messages_;
+    IMessages* Messages_;
     IClock& Clock_;
     IFileOps& Files;
     std::string FileName_;

@@ -39,6 +39,9 @@ class IAlarmList {
     // -1 for an invalid index.
     virtual int32_t GetItemData(int index) = 0;
     virtual void Invalidate() = 0;
+    // The list has been sorted and shown again; anything else that shows the
+    // reminders follows here.
+    virtual void Refreshed() {}
 };
 
 // The main dialog's window timer.

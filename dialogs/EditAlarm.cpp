@@ -13,12 +13,17 @@ namespace vobrik {
 
 namespace {
 
-// Windows-1252 text: 0xE0 is à, 0xEA is ê, 0xE9 is é.
 constexpr const char* OutOfRangeCaption = "Vobrik";
-constexpr const char* OutOfRangeText = "Cette date ne peut pas \xEAtre enregistr\xE9"
+
+} // namespace
+
+// Windows-1252 text: 0xE0 is à, 0xEA is ê, 0xE9 is é.
+const char* const OutOfRangeText = "Cette date ne peut pas \xEAtre enregistr\xE9"
                                        "e : Vobrik ne garde que les alarmes des ann\xE9"
                                        "es 1902 \xE0 2037.\n"
                                        "Corrigez la date puis validez de nouveau.";
+
+namespace {
 
 // Values the three-character interval edit can show.
 constexpr int32_t LowestShownInterval = -99;
@@ -167,10 +172,31 @@ bool TAlarmEditor::EditAlarm(int index) {
     if (!when)
         return false;
 
-    ApplyEditXfer(xfer, *when, alarm);
-    Table.SaveAlarms();
-    Table.RefreshAlarmList();
+    StoreEdit(Table, xfer, *when, alarm);
     return true;
+}
+
+bool StoreEdit(TAlarmTable& table, const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm) {
+    ApplyEditXfer(xfer, when, alarm);
+    const bool saved = table.SaveAlarms();
+    table.RefreshAlarmList();
+    return saved;
+}
+
+TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, int32_t& id) {
+    if (table.IsFull())
+        return TAddResult::Full;
+    // The editor opens a new reminder on the present moment, and the typed
+    // time keeps that moment's seconds and daylight-saving flag.
+    TAlarm fresh;
+    fresh.When = table.Clock().Now();
+    TAlarmEditXfer scratch;
+    const std::optional<int32_t> when = TypedWhen(typed, FillEditXfer(fresh, scratch));
+    if (!when)
+        return TAddResult::OutOfRange;
+    TAlarm* added = table.Append(fresh);
+    id = added->Id;
+    return StoreEdit(table, typed, *when, *added) ? TAddResult::Added : TAddResult::NotSaved;
 }
 
 } // namespace vobrik

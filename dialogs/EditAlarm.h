@@ -23,6 +23,9 @@ constexpr int EditHourChars = 2;
 constexpr int EditMinuteChars = 2;
 constexpr int EditEveryDaysChars = 3;
 
+// What the editor says of a date a When cannot hold; Windows-1252.
+extern const char* const OutOfRangeText;
+
 // Runs the editor dialog modally on the buffer. Gives IDOK once the controls
 // have been copied back into the buffer, IDCANCEL when the user cancelled.
 class IAlarmEditDialog {
@@ -41,6 +44,18 @@ std::optional<int32_t> TypedWhen(const TAlarmEditXfer& xfer, const std::tm& kept
 
 // Writes an accepted buffer into the record; the Id is never touched.
 void ApplyEditXfer(const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
+
+// What the editor's OK does with an accepted buffer: writes it into the
+// record, saves the table and shows the list again. False when the file could
+// not be written; the record is kept in the table all the same.
+bool StoreEdit(TAlarmTable& table, const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
+
+enum class TAddResult { Added, Full, OutOfRange, NotSaved };
+
+// Adds a reminder from a filled buffer exactly as "Ajouter" and the editor's
+// OK would, without the dialog: same starting record, same normalisation, same
+// range check. Gives the new reminder's Id when it is in the table.
+TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, int32_t& id);
 
 // The main dialog's EditAlarm: runs the editor on a table slot with the check
 // timer stopped, and saves and refreshes when the user confirms.

@@ -1,10 +1,12 @@
 #include "app/wx/VobrikDlgClient.h"
 
+#include "app/TableCommands.h"
 #include "app/wx/VobrikApp.h"
 #include "core/LocalTime.h"
 #include "dialogs/wx/AlarmCheckDlg.h"
 #include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
+#include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"
 #include "summary/wx/SummaryPopup.h"
@@ -35,6 +37,7 @@ TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
 }
 
 TVobrikDlgClient::~TVobrikDlgClient() {
+    SetCommandHandler(nullptr);
     Shell_NotifyIcon(NIM_DELETE, &TrayData);
     if (IsWindow())
         Destroy(IDCANCEL);
@@ -66,6 +69,9 @@ bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
 
 void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
+    SetCommandHandler([this](const std::string& command, bool busy) {
+        return AnswerCommandRequest(Table, command, busy || !TableLoaded);
+    });
 
     {
         const TIcon icon(TrayIcon);
@@ -91,7 +97,10 @@ void TVobrikDlgClient::SetupWindow() {
         HideMainWindow();
     }
 
-    if (Table.LoadAlarms() == TLoadResult::OpenFailed)
+    const TLoadResult loaded = Table.LoadAlarms();
+    TableLoaded = true;
+    UpdateTrayTip();
+    if (loaded == TLoadResult::OpenFailed)
         return;
     if (Settings.ShowSummary)
         OpenDaySummary();
@@ -228,6 +237,13 @@ int32_t TVobrikDlgClient::GetItemData(int index) {
 }
 void TVobrikDlgClient::Invalidate() {
     AlarmList->Invalidate();
+}
+void TVobrikDlgClient::Refreshed() {
+    UpdateTrayTip();
+}
+
+void TVobrikDlgClient::UpdateTrayTip() {
+    SetTrayIconTip(this, TrayIconId, TrayTipText(Table).c_str());
 }
 
 int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned type) {

@@ -69,6 +69,7 @@ class TVobrikDlgClient : public TDialog,
     int GetSelIndex() override;
     int32_t GetItemData(int index) override;
     void Invalidate() override;
+    void Refreshed() override;
     // IMessages, owned by this dialog.
     int MessageBox(const char* text, const char* caption, unsigned type) override;
     // IClock.
@@ -87,6 +88,10 @@ class TVobrikDlgClient : public TDialog,
     void SummaryClicked();
     void HideClicked();
     TWindow& Frame();
+    void UpdateTrayTip();
+
+    // Commands from the terminal wait for the reminders to be read.
+    bool TableLoaded = false;
 
     // The ring sound, or the desktop bell when it cannot play.
     TAlsaSound Sound{[] { MessageBeep(); }};

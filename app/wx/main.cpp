@@ -1,11 +1,18 @@
+#include "app/CommandLine.h"
 #include "app/StartUp.h"
+#include "app/TableCommands.h"
 #include "app/wx/VobrikApp.h"
 #include "core/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 
+#include <chrono>
+#include <clocale>
+#include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace vobrik {
 
@@ -18,28 +25,58 @@ constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du M
 constexpr const char* AlreadyRunningText =
     "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
 
-int ProgramMain(int argc, char* argv[]) {
-    // A running copy is brought forward, silently, before any lock is tried.
-    if (BringRunningWindowForward("Vobrik"))
-        return 0;
+int Print(const TReply& reply) {
+    std::fputs(ToTerminal(reply.Out).c_str(), stdout);
+    std::fputs(ToTerminal(reply.Err).c_str(), stderr);
+    return std::fflush(stdout) == 0 ? reply.Code : ExitRefused;
+}
 
-    switch (CreateNamedLock("VobrikMutex")) {
+// The lock, once any copy that holds it has been asked to come forward. A copy
+// that has just taken the lock may not answer lookups yet, and a command from
+// the terminal holds it only while it works: both are waited for.
+TLockResult TakeProgramLock() {
+    constexpr int RetryMs = 50;
+    for (int waited = 0;; waited += RetryMs) {
+        if (BringRunningWindowForward("Vobrik"))
+            return TLockResult::AlreadyExists;
+        const TLockResult lock = CreateNamedLock("VobrikMutex");
+        if (lock != TLockResult::AlreadyExists || waited >= StartingCopyWaitMs) {
+            if (lock == TLockResult::AlreadyExists)
+                MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+            return lock;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
+    }
+}
+
+int ProgramMain(int argc, char* argv[]) {
+    std::setlocale(LC_CTYPE, "");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(FromTerminal(argv[i]));
+    TRequest request;
+    TReply usage;
+    if (!ParseCommandLine(args, request, usage))
+        return Print(usage);
+    if (request.Action == TAction::Help)
+        return Print(HelpReply());
+    if (request.Action == TAction::Version)
+        return Print(VersionReply());
+    if (IsTableCommand(request))
+        return Print(RunFromTerminal(request, args));
+
+    switch (TakeProgramLock()) {
     case TLockResult::Created:
         break;
     case TLockResult::Failed:
         MessageBoxEx(LockFailedText, StartCaption, MB_OK);
         return 0;
     case TLockResult::AlreadyExists:
-        // A copy that has just taken the lock may not answer lookups yet.
-        if (BringRunningWindowForward("Vobrik", StartingCopyWaitMs))
-            return 0;
-        MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
         return 0;
     }
 
     TVobrikApp app;
-    if (IsHideArgument(argc, argv))
-        app.HideOnStart = true;
+    app.HideOnStart = request.Hide;
     return app.Run();
 }
 

@@ -54,6 +54,11 @@ class TTrayIcon : public wxTaskBarIcon {
         return !Icons.IsEmpty() && SetIcon(wxBitmapBundle::FromIconBundle(Icons), Tip);
     }
 
+    bool SetTip(const wxString& tip) {
+        Tip = tip;
+        return !Icons.IsEmpty() && SetIcon(wxBitmapBundle::FromIconBundle(Icons), Tip);
+    }
+
   private:
     void Forward(const wxEventTypeTag<wxTaskBarIconEvent>& type, unsigned mouseMessage) {
         Bind(type, [this, mouseMessage](wxTaskBarIconEvent&) {
@@ -116,6 +121,11 @@ bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data) {
     default:
         return false;
     }
+}
+
+bool SetTrayIconTip(TWindow* window, unsigned id, const char* tip) {
+    const auto found = Icons().find(TKey{window, id});
+    return found != Icons().end() && found->second->SetTip(FromWindows1252(tip));
 }
 
 bool IsSystemTrayAvailable() {

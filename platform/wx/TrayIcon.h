@@ -47,6 +47,11 @@ struct NOTIFYICONDATA {
 // done, such as adding an icon twice or removing one that is not there.
 bool Shell_NotifyIcon(unsigned message, NOTIFYICONDATA* data);
 
+// Sets the tip of the icon of (window, id), in Windows-1252, without the
+// record's 64-byte limit: the tip may name a reminder in full. False when
+// there is no such icon.
+bool SetTrayIconTip(TWindow* window, unsigned id, const char* tip);
+
 // Whether a notification area is there to show the icons.
 bool IsSystemTrayAvailable();
 

@@ -367,7 +367,9 @@ class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
     }
     ~TFinder() override { delete Source; }
 
-    void OnReadWaiting() override { Server.AnswerRequest(); }
+    // Inside a modal window the reminders are in use: a command is refused
+    // rather than applied under the editor or a ring.
+    void OnReadWaiting() override { Server.AnswerRequest(TModalScope::Depth() > 0); }
     void OnWriteWaiting() override {}
     void OnExceptionWaiting() override {}
 

@@ -1,0 +1,359 @@
+#include "app/TableCommands.h"
+
+#include "app/CalendarCommands.h"
+#include "calendar/FrenchDate.h"
+#include "core/LocalTime.h"
+#include "dialogs/EditAlarm.h"
+#include "platform/SingleInstance.h"
+#include "platform/Text1252.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace vobrik {
+
+namespace {
+
+constexpr const char* ProgramTitle = "Vobrik";
+constexpr const char* ProgramLock = "VobrikMutex";
+// How long a command waits for a starting copy or another command to finish.
+constexpr auto BusyWait = std::chrono::seconds(30);
+constexpr int AnswerTimeoutMs = 10000;
+
+// A list that shows nothing: a command has no window.
+class TNoList : public IAlarmList {
+  public:
+    void SetRedraw(bool) override {}
+    void Clear() override {}
+    int AddString(const char*) override { return 0; }
+    void SetItemData(int, int32_t) override {}
+    int GetSelIndex() override { return -1; }
+    int32_t GetItemData(int) override { return -1; }
+    void Invalidate() override {}
+};
+
+class TSystemClock : public IClock {
+  public:
+    int32_t Now() override {
+        const std::time_t now = std::time(nullptr);
+        return now > INT32_MAX ? INT32_MAX : static_cast<int32_t>(now);
+    }
+};
+
+// Keeps what the table would have shown in a box, for the command's error
+// output. Its own "Error" boxes are said again, in French, by the command.
+class TCapturedMessages : public IMessages {
+  public:
+    std::string Text;
+    int MessageBox(const char* text, const char* caption, unsigned) override {
+        if (std::strcmp(caption, "Error") != 0)
+            Text += "vobrik : " + Utf8FromWindows1252(text) + "\n";
+        return IDOK;
+    }
+};
+
+// Windows-1252 text with its control characters as blanks, so that each
+// reminder stays one line and one field.
+std::string OneLine(const char* text) {
+    std::string line = text;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return line;
+}
+
+std::string KindText(const TAlarm& alarm) {
+    switch (alarm.Type) {
+    case atOnce:
+        return "une fois";
+    case atMonthly:
+        return "mensuel";
+    case atYearly:
+        return "annuel";
+    case atEveryDays:
+        return "tous les " + std::to_string(alarm.EveryDays) + " jour(s)";
+    default:
+        return "type " + std::to_string(alarm.Type);
+    }
+}
+
+// "2027-01-05T10:00:00+01:00", local time with its offset.
+std::string IsoLocal(int32_t when) {
+    const std::tm local = ToLocal(when);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string iso = text;
+    if (iso.size() > 2)
+        iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+std::string ListLine(const TAlarm& alarm, bool tsv) {
+    const std::string when = FrenchDayInText(alarm.When) + " " + ClockTime(alarm.When);
+    char id[16];
+    std::snprintf(id, sizeof id, tsv ? "%d" : "%4d", static_cast<int>(alarm.Id));
+    const std::string line =
+        tsv ? std::string(id) + "\t" + std::to_string(alarm.When) + "\t" + IsoLocal(alarm.When) +
+                  "\t" + KindText(alarm) + "\t" + OneLine(alarm.Message)
+            : std::string(id) + "  " + when + "  " + KindText(alarm) + "  " + OneLine(alarm.Message);
+    return Utf8FromWindows1252(line) + "\n";
+}
+
+// Reads the table without touching it: a list in the running copy keeps the
+// window's selection.
+TReply List(TCommandContext& context, const TRequest& request) {
+    const TAlarmTable& table = context.Table;
+    std::vector<const TAlarm*> sorted;
+    for (int i = 0; i < table.AlarmCount; ++i)
+        sorted.push_back(table.Alarms[i].get());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TAlarm* a, const TAlarm* b) { return a->When < b->When; });
+    TReply reply;
+    if (!request.Tsv)
+        reply.Out = "Alarmes de " + context.File + " :\n";
+    for (const TAlarm* alarm : sorted)
+        reply.Out += ListLine(*alarm, request.Tsv);
+    if (!request.Tsv && table.AlarmCount == 0)
+        reply.Out += "Aucune alarme\n";
+    return reply;
+}
+
+template <size_t N> void Field(char (&field)[N], const std::string& text) {
+    std::memset(field, 0, N);
+    std::memcpy(field, text.data(), text.size() < N - 1 ? text.size() : N - 1);
+}
+
+// The editor's buffer as a user would have filled it.
+TAlarmEditXfer TypedXfer(const TRequest& request) {
+    TAlarmEditXfer xfer;
+    std::memset(&xfer, 0, sizeof xfer);
+    Field(xfer.Message, request.Message);
+    Field(xfer.Day, request.Day);
+    Field(xfer.Month, request.Month);
+    Field(xfer.Year, request.Year);
+    Field(xfer.Hour, request.Hour);
+    Field(xfer.Minute, request.Minute);
+    xfer.TypeOnce = request.Type == atOnce;
+    xfer.TypeMonthly = request.Type == atMonthly;
+    xfer.TypeYearly = request.Type == atYearly;
+    xfer.TypeEveryDays = request.Type == atEveryDays;
+    Field(xfer.EveryDaysText, std::to_string(request.EveryDays));
+    return xfer;
+}
+
+// The editor's advice to correct the date makes no sense on a command line.
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+std::string NotSaved(const TAlarmTable& table) {
+    return "impossible d'enregistrer " + table.FileName();
+}
+
+TReply Add(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
+    int32_t id = 0;
+    switch (AddTypedAlarm(table, TypedXfer(request), id)) {
+    case TAddResult::Added:
+        return {ExitDone, std::to_string(id) + "\n", ""};
+    case TAddResult::Full:
+        return Refusal(ExitRefused, Utf8FromWindows1252(TableFullText));
+    case TAddResult::OutOfRange:
+        return Refusal(ExitRefused, FirstLine(Utf8FromWindows1252(OutOfRangeText)));
+    case TAddResult::NotSaved:
+        break;
+    }
+    return Refusal(ExitRefused, NotSaved(table));
+}
+
+TReply Delete(TCommandContext& context, const TRequest& request) {
+    TAlarmTable& table = context.Table;
+    for (int slot = 0; slot < table.AlarmCount; ++slot) {
+        if (table.Alarms[slot]->Id != request.Id)
+            continue;
+        for (int i = slot; i + 1 < table.AlarmCount; ++i)
+            table.Alarms[i] = std::move(table.Alarms[i + 1]);
+        table.Alarms[--table.AlarmCount].reset();
+        table.RefreshAlarmList();
+        return table.SaveAlarms() ? TReply() : Refusal(ExitRefused, NotSaved(table));
+    }
+    return Refusal(ExitRefused, "aucune alarme n'a l'Id " + std::to_string(request.Id) +
+                                    " (voir vobrik --list)");
+}
+
+std::string Absolute(const std::string& path, const std::string& cwd) {
+    return path[0] == '/' ? path : cwd + "/" + path;
+}
+
+// A calendar file is named from the terminal's directory; "-" is the terminal.
+std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
+    return request.File == "-" ? request.File : Absolute(request.File, context.Cwd);
+}
+
+TReply ExportIcs(TCommandContext& context, const TRequest& request) {
+    return ExportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+TReply ImportIcs(TCommandContext& context, const TRequest& request) {
+    return ImportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+// What each table command does; the command line says which options it takes.
+struct THandler {
+    TAction Action;
+    TReply (*Run)(TCommandContext& context, const TRequest& request);
+};
+
+constexpr THandler Handlers[] = {
+    {TAction::List, List},
+    {TAction::Add, Add},
+    {TAction::Delete, Delete},
+    {TAction::ExportIcs, ExportIcs},
+    {TAction::ImportIcs, ImportIcs},
+};
+
+std::string CurrentDirectory() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const std::string path = cwd != nullptr ? cwd : "";
+    std::free(cwd);
+    return path;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+} // namespace
+
+TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
+    const THandler* handler = nullptr;
+    for (const THandler& row : Handlers)
+        if (row.Action == request.Action)
+            handler = &row;
+    if (handler == nullptr)
+        return Refusal(ExitUsage, "commande inattendue");
+    TCapturedMessages captured;
+    IMessages& previous = context.Table.SwapMessages(captured);
+    TReply reply = handler->Run(context, request);
+    context.Table.SwapMessages(previous);
+    reply.Err = captured.Text + reply.Err;
+    return reply;
+}
+
+TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
+                             const std::vector<std::string>& args) {
+    TRequest request;
+    TReply reply;
+    if (!ParseCommandLine(args, request, reply))
+        return reply;
+    if (!IsTableCommand(request))
+        return Refusal(ExitUsage, "commande inattendue");
+    const std::string here = CurrentDirectory();
+    if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
+        return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 sur " + here +
+                                        " ; quittez-le pour travailler sur " + request.Dir);
+    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)", cwd};
+    return RunTableCommand(context, request);
+}
+
+std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
+    std::string cwd;
+    std::vector<std::string> args;
+    if (!DecodeRequest(payload, cwd, args))
+        return EncodeReply(Refusal(ExitUsage, "requ\xC3\xAAte illisible"));
+    // A ring or the editor may stay open for hours: a script is better told
+    // at once than kept waiting, and the table is in use until it closes.
+    if (busy)
+        return EncodeReply(Refusal(ExitRefused, "Vobrik est occup\xC3\xA9 : une de ses "
+                                                "fen\xC3\xAAtres attend une r\xC3\xA9ponse "
+                                                "(alarme, \xC3\xA9" "diteur ou message) ; "
+                                                "r\xC3\xA9" "essayez une fois ferm\xC3\xA9" "e"));
+    return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
+}
+
+std::string RequestFolder(const TRequest& request, const std::string& cwd) {
+    if (!request.Dir.empty())
+        return Absolute(request.Dir, cwd);
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && data[0] == '/')
+        return std::string(data) + "/vobrik";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.local/share/vobrik";
+}
+
+TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
+    std::error_code error;
+    if (request.Action == TAction::Add || request.Action == TAction::ImportIcs)
+        std::filesystem::create_directories(folder, error);
+    TNoList list;
+    TCapturedMessages messages;
+    TSystemClock clock;
+    TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
+    if (table.LoadAlarms() == TLoadResult::OpenFailed)
+        return Refusal(ExitRefused, "impossible de lire " + table.FileName());
+    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)", cwd};
+    TReply reply = RunTableCommand(context, request);
+    reply.Err = messages.Text + reply.Err;
+    return reply;
+}
+
+std::string TrayTipText(const TAlarmTable& table) {
+    const TAlarm* next = nullptr;
+    for (int i = 0; i < table.AlarmCount; ++i)
+        if (next == nullptr || table.Alarms[i]->When < next->When)
+            next = table.Alarms[i].get();
+    if (next == nullptr)
+        return "Vobrik\nAucune alarme";
+    // Windows-1252: 0xE0 is à, 0x97 the em dash.
+    return "Vobrik\nProchaine alarme : " + FrenchDayInText(next->When) + " \xE0 " +
+           ClockTime(next->When) + " \x97 " + OneLine(next->Message);
+}
+
+TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& args) {
+    const std::string cwd = CurrentDirectory();
+    if (cwd.empty())
+        return Refusal(ExitRefused, "dossier courant inaccessible");
+    const std::string command = EncodeRequest(cwd, args);
+    const auto deadline = std::chrono::steady_clock::now() + BusyWait;
+    for (;;) {
+        std::string answer;
+        switch (AskRunningCopy(ProgramTitle, command, answer, AnswerTimeoutMs)) {
+        case TAskResult::Answered: {
+            TReply reply;
+            return DecodeReply(answer, reply)
+                       ? reply
+                       : Refusal(ExitRefused, "r\xC3\xA9ponse illisible de Vobrik");
+        }
+        case TAskResult::NoAnswer:
+            return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 mais ne r\xC3\xA9pond pas");
+        case TAskResult::NobodyListens:
+            break;
+        }
+        // No copy answers: the folder is ours once the program's lock is. A
+        // copy that holds the lock is starting, or another command works.
+        switch (CreateNamedLock(ProgramLock)) {
+        case TLockResult::Created: {
+            TReply reply = RunInFolder(request, RequestFolder(request, cwd), cwd);
+            ReleaseNamedLock(ProgramLock);
+            return reply;
+        }
+        case TLockResult::Failed:
+            return Refusal(ExitRefused, "impossible de prendre le verrou de Vobrik");
+        case TLockResult::AlreadyExists:
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return Refusal(ExitRefused, "Vobrik est occup\xC3\xA9, r\xC3\xA9" "essayez plus tard");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+} // namespace vobrik

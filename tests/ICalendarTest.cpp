@@ -1,0 +1,248 @@
+#include "calendar/ICalendar.h"
+#include "app/CalendarCommands.h"
+#include "app/TableCommands.h"
+#include "platform/Text1252.h"
+
+#include "Support.h"
+
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+
+#include <memory>
+#include <tuple>
+
+namespace vobrik {
+namespace {
+
+using test::ShowLocal;
+
+// Tuesday 1 December 2026, 12:00 in Paris.
+constexpr int32_t Now = 1796122800;
+
+// As calendar programs write it: CRLF line ends.
+std::string Calendar(const std::string& body) {
+    std::string crlf;
+    for (const char c : "BEGIN:VCALENDAR\nVERSION:2.0\n" + body + "END:VCALENDAR\n")
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+std::string Event(const std::string& lines, const std::string& kind = "VEVENT",
+                  const std::string& summary = "Rendez-vous") {
+    return "BEGIN:" + kind + "\nSUMMARY:" + summary + "\n" + lines + "\nEND:" + kind + "\n";
+}
+
+const std::string Pacific =
+    "BEGIN:VTIMEZONE\nTZID:Pacific Standard Time\nBEGIN:STANDARD\nDTSTART:16010101T020000\n"
+    "TZOFFSETFROM:-0700\nTZOFFSETTO:-0800\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\nEND:STANDARD\n"
+    "BEGIN:DAYLIGHT\nDTSTART:16010101T020000\nTZOFFSETFROM:-0800\nTZOFFSETTO:-0700\n"
+    "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\nEND:DAYLIGHT\nEND:VTIMEZONE\n";
+
+class ICalendar : public ::testing::Test {
+  protected:
+    test::ScopedTz Zone{"Europe/Paris"};
+};
+
+struct TKept {
+    std::string Lines;
+    const char* When;
+    int Type;
+    int32_t EveryDays;
+    std::string Message = "Rendez-vous", Summary = Message, Kind = "VEVENT", Zone = "";
+};
+
+TEST_F(ICalendar, EachShapeBecomesItsReminder) {
+    const std::string x200(200, 'x');
+    const TKept cases[] = {
+        {"DTSTART;TZID=Pacific Standard Time:20270615T143000", "2027-06-15 23:30", atOnce, 0,
+         "Réunion d'équipe", "R\xC3\n \xA9union d'équipe", "VEVENT", Pacific},
+        {"DTSTART:20270101T080000Z", "2027-01-01 09:00", atOnce, 0},
+        {"DTSTART:20270101T080000", "2027-01-01 08:00", atOnce, 0},
+        {"DTSTART;VALUE=DATE:20270214", "2027-02-14 09:00", atOnce, 0},
+        {"DESCRIPTION:\nDTSTART;TZID=America/New_York:20261102T090000\nRRULE:FREQ=WEEKLY;BYDAY=MO",
+         "2026-12-07 15:00", atEveryDays, 7},
+        {"DTSTART;VALUE=DATE:20261130\nRRULE:FREQ=WEEKLY;INTERVAL=2", "2026-12-14 09:00",
+         atEveryDays, 14},
+        {"DTSTART:20261201T100000\nRRULE:FREQ=DAILY;INTERVAL=3", "2026-12-04 10:00", atEveryDays,
+         3},
+        {"DTSTART:20260131T080000\nRRULE:FREQ=MONTHLY", "2026-12-31 08:00", atMonthly, 0},
+        {"DTSTART;VALUE=DATE:19800229\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29",
+         "2028-02-29 09:00", atYearly, 0},
+        {"DTSTART:20261201T000000Z\nRRULE:FREQ=HOURLY;INTERVAL=12", "2026-12-01 13:00", atEveryDays,
+         0},
+        {"DUE:20270301T100000Z", "2027-03-01 11:00", atOnce, 0, "Rendez-vous", "Rendez-vous",
+         "VTODO"},
+        {"DTSTART:20270101T080000\nDESCRIPTION:Ligne 1\\nLigne 2 α " + x200, "2027-01-01 08:00",
+         atOnce, 0, "Ligne 1 Ligne 2 ? " + x200.substr(19), ""},
+    };
+    for (const TKept& c : cases) {
+        const std::string text = Calendar(c.Zone + Event(c.Lines, c.Kind, c.Summary));
+        const TICalendarImport result = ImportICalendar(text, Now);
+        ASSERT_EQ(1u, result.Alarms.size()) << c.Lines;
+        const TAlarm& a = result.Alarms[0];
+        EXPECT_EQ(std::make_tuple(std::string(c.When), c.Type, c.EveryDays, c.Message),
+                  std::make_tuple(ShowLocal(a.When).substr(0, 16), int{a.Type}, a.EveryDays,
+                                  Utf8FromWindows1252(a.Message)));
+    }
+}
+
+TEST_F(ICalendar, WhatTheProgramCannotFollowIsListedWithItsReason) {
+    const std::string rule = "répétition que Vobrik ne sait pas suivre : FREQ=";
+    const std::string since = "DTSTART:20260101T080000Z\nRRULE:FREQ=";
+    const std::pair<std::string, std::string> cases[] = {
+        {"DTSTART:20261130T100000Z", "date passée : 30/11/2026 11:00"},
+        {since + "DAILY;COUNT=5", rule + "DAILY;COUNT=5"},
+        {since + "WEEKLY;BYDAY=MO,WE", rule + "WEEKLY;BYDAY=MO,WE"},
+        {since + "YEARLY;BYMONTHDAY=1", rule + "YEARLY;BYMONTHDAY=1"},
+        {since + "DAILY\nEXDATE:20260102T080000Z",
+         "répétition avec des dates en plus ou en moins (RDATE, EXDATE)"},
+        {since + "BOGUS", "propriété illisible : RRULE"},
+        {"DTSTART;TZID=Mars/Olympus:20270101T080000", "fuseau horaire inconnu : Mars/Olympus"},
+        {"DTSTART:20270101T080000Z\nSTATUS:CANCELLED", "annulé"},
+        {"RECURRENCE-ID:20270101T080000Z", "occurrence modifiée d'une série (RECURRENCE-ID)"},
+        {"DTSTART:20400101T080000Z", "date hors des années 1902 à 2037"},
+        {"LOCATION:nulle part", "pas de date (DTSTART ou DUE)"},
+    };
+    for (const auto& [lines, reason] : cases) {
+        const TICalendarImport result = ImportICalendar(Calendar(Event(lines)), Now);
+        ASSERT_EQ(1u, result.Skipped.size()) << lines;
+        EXPECT_TRUE(result.Alarms.empty());
+        EXPECT_EQ("Rendez-vous", result.Skipped[0].Label);
+        EXPECT_EQ(reason, Utf8FromWindows1252(result.Skipped[0].Reason));
+    }
+}
+
+TEST_F(ICalendar, DamagedTextIsRefusedWhole) {
+    const std::string good = Calendar(Event("DTSTART:20270101T080000Z"));
+    const std::string cut = "Ce fichier iCalendar est incomplet : un bloc BEGIN n'a pas de END.";
+    const std::pair<std::string, std::string> cases[] = {
+        {good.substr(0, good.size() / 2), cut},
+        {good.substr(0, good.find("END:VCALENDAR")), cut},
+        {good + std::string("\0\x01\xFF", 3),
+         "Ce fichier n'est pas un calendrier iCalendar : il contient des données binaires."},
+        {"Un texte.\n", "Ce fichier ne contient aucun calendrier iCalendar (BEGIN:VCALENDAR)."},
+        {Calendar(Event("\x89PNG")),
+         "Ce fichier iCalendar est endommagé : une ligne ne peut pas être lue."},
+    };
+    for (const auto& [text, error] : cases) {
+        const TICalendarImport result = ImportICalendar(text, Now);
+        EXPECT_EQ(error + " Rien n'a été importé.", Utf8FromWindows1252(result.Error));
+        EXPECT_TRUE(result.Alarms.empty() && result.Skipped.empty());
+    }
+}
+
+std::vector<TAlarm> Reminders() {
+    const uint8_t types[] = {atOnce, atMonthly, atYearly, atEveryDays, atEveryDays, atEveryDays};
+    const int32_t every[] = {0, 0, 0, 3, 0, -4};
+    std::vector<TAlarm> alarms;
+    for (int i = 0; i < 6; ++i) {
+        alarms.push_back({test::Local(2027, 1, 15, 9, i), {}, types[i], every[i], 0});
+        SetAlarmMessage(alarms.back(), Windows1252FromUtf8("Café, crème; 5 € \\ fin").c_str());
+    }
+    return alarms;
+}
+
+TEST_F(ICalendar, ExportReadsBackThroughLibical) {
+    const std::vector<TAlarm> alarms = Reminders();
+    const std::string text = ExportICalendar(alarms, "Europe/Paris", Now);
+    const std::unique_ptr<icalcomponent, void (*)(icalcomponent*)> calendar(
+        icalparser_parse_string(text.c_str()), icalcomponent_free);
+    ASSERT_TRUE(calendar);
+    EXPECT_EQ(1, icalcomponent_count_components(calendar.get(), ICAL_VTIMEZONE_COMPONENT));
+    std::string rules;
+    icalcomponent* event = icalcomponent_get_first_component(calendar.get(), ICAL_VEVENT_COMPONENT);
+    for (const TAlarm& alarm : alarms) {
+        ASSERT_NE(nullptr, event);
+        EXPECT_STREQ("Café, crème; 5 € \\ fin", icalcomponent_get_summary(event));
+        const icaltimetype start = icalcomponent_get_dtstart(event);
+        EXPECT_STREQ("Europe/Paris", icaltime_get_tzid(start));
+        EXPECT_EQ(alarm.When, icaltime_as_timet_with_zone(start, start.zone));
+        icalproperty* rule = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
+        rules += std::string("|") + (rule ? icalproperty_get_value_as_string(rule) : "");
+        const std::string ring = icalcomponent_as_ical_string(
+            icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT));
+        EXPECT_NE(std::string::npos, ring.find("ACTION:DISPLAY\r\nDESCRIPTION:Caf"));
+        EXPECT_NE(std::string::npos, ring.find("TRIGGER:PT0S\r\n"));
+        event = icalcomponent_get_next_component(calendar.get(), ICAL_VEVENT_COMPONENT);
+    }
+    EXPECT_EQ(
+        "||FREQ=MONTHLY|FREQ=YEARLY|FREQ=DAILY;INTERVAL=3|FREQ=HOURLY;INTERVAL=12|FREQ=HOURLY;"
+        "INTERVAL=12",
+        rules);
+}
+
+TEST_F(ICalendar, UidStaysWhileUnchangedAndAnUnknownZoneWritesUtc) {
+    std::vector<TAlarm> alarms = Reminders();
+    alarms.push_back(alarms[0]);
+    alarms.back().Id = 7; // the table numbers its records anew at each start
+    const std::string text = ExportICalendar(alarms, "Mars/Olympus", Now);
+    const std::string uid = AlarmUid(alarms[0]);
+    EXPECT_EQ(uid, AlarmUid(alarms.back()));
+    EXPECT_NE(std::string::npos, text.find("UID:" + uid + "\r\n"));
+    EXPECT_NE(std::string::npos, text.find("UID:" + uid.substr(0, 16) + "-2@vobrik\r\n"));
+    alarms[0].Message[0] = 'K';
+    EXPECT_NE(uid, AlarmUid(alarms[0]));
+    EXPECT_EQ(std::string::npos, text.find("VTIMEZONE"));
+    EXPECT_NE(std::string::npos, text.find("DTSTART:20270115T080000Z\r\n"));
+    alarms[1].When = test::Local(2027, 1, 31, 9, 0); // monthly: the program's own step
+    EXPECT_NE(std::string::npos, ExportICalendar(alarms, "", Now).find("COMMENT:Vobrik reporte"));
+    test::ScopedTz path(":/usr/share/zoneinfo/Asia/Tokyo");
+    EXPECT_EQ("Asia/Tokyo", LocalZoneName());
+}
+
+TReply Command(const std::vector<std::string>& args) {
+    TRequest request;
+    TReply reply;
+    return ParseCommandLine(args, request, reply) ? RunInFolder(request, request.Dir, "/") : reply;
+}
+
+void Write(const std::string& path, const std::string& text) {
+    test::WriteBytes(path, {text.begin(), text.end()});
+}
+
+TEST(CalendarCommands, ImportIsSavedByteForByteAndAnExportImportsBackTheSame) {
+    test::ScopedTz zone("Europe/Paris");
+    test::TempDir dir;
+    Write(dir.Path("in.ics"),
+          Calendar(Pacific + Event("DTSTART;TZID=Pacific Standard Time:20300615T143000") +
+                   Event("DTSTART;VALUE=DATE:20300701\nRRULE:FREQ=WEEKLY") +
+                   Event("DUE:20300801T080000Z", "VTODO", std::string("T\xC3\n \xA2") + "che")));
+    EXPECT_EQ("3 alarmes importées, 0 événement ignoré\n",
+              Command({"--import-ics", dir.Path("in.ics"), "--dir", dir.Path("a")}).Out);
+    std::vector<unsigned char> expected(3 * AlarmRecordSize);
+    for (TAlarm alarm : {TAlarm{test::Local(2030, 6, 15, 23, 30), {}, atOnce, 0, 1},
+                         TAlarm{test::Local(2030, 7, 1, 9, 0), {}, atEveryDays, 7, 2},
+                         TAlarm{test::Local(2030, 8, 1, 10, 0), {}, atOnce, 0, 3}}) {
+        SetAlarmMessage(alarm, alarm.Id < 3 ? "Rendez-vous"
+                                            : "T\xE2"
+                                              "che");
+        EncodeAlarm(alarm, *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
+                               &expected[(alarm.Id - 1) * AlarmRecordSize]));
+    }
+    EXPECT_EQ(expected, test::ReadBytes(dir.Path("a/ALARMS.VBK")));
+
+    const std::string out = Command({"--export-ics", "-", "--dir", dir.Path("a")}).Out;
+    Write(dir.Path("out.ics"), out);
+    EXPECT_EQ(0, Command({"--import-ics", dir.Path("out.ics"), "--dir", dir.Path("b")}).Code);
+    EXPECT_EQ(expected, test::ReadBytes(dir.Path("b/ALARMS.VBK")));
+}
+
+TEST(CalendarCommands, RunningCopyReadsTheTerminalsFileAndKeepsTheLimit) {
+    test::TempDir dir;
+    test::FakeList list;
+    test::FakeMessages messages;
+    test::FakeClock clock;
+    TAlarmTable table(list, messages, clock, SystemFileOps(), dir.Path("ALARMS.VBK"));
+    while (table.AlarmCount < TAlarmTable::MaxAlarms - 1)
+        table.Append(TAlarm());
+    Write(dir.Path("in.ics"),
+          Calendar(Event("DTSTART:20300101T080000Z") + Event("DTSTART:20300102T080000Z")));
+    const TReply reply = AnswerFromRunningCopy(table, dir.Root(), {"--import-ics", "in.ics"});
+    EXPECT_EQ(ExitRefused, reply.Code);
+    EXPECT_EQ("1 alarme importée, 0 événement ignoré\n", reply.Out);
+    EXPECT_EQ("vobrik : 1 alarme laissée de côté : Vobrik ne garde que 100 alarmes.\n", reply.Err);
+    EXPECT_EQ(size_t{100} * AlarmRecordSize, test::ReadBytes(dir.Path("ALARMS.VBK")).size());
+}
+
+} // namespace
+} // namespace vobrik
