@@ -1,43 +1,37 @@
-// Any bytes as what a user types into the reminder editor. The input is a
-// record image (the reminder being edited), then one or more images of the
-// editor's buffer, each confirmed with OK in turn, every byte of every field
-// free, terminators included; after them the user cancels. The editor must end,
-// show every field of a record terminated, keep the record's Id, store only a
-// due time it can hold, and save exactly what the table holds.
+// Any bytes as what a user types into the reminder editor: a record image (the
+// reminder being edited), then images of the editor's buffer, each confirmed
+// with OK in turn, terminators included; after them the user cancels. The
+// editor must end, show every field terminated, keep the record's Id, leave a
+// refused record as it was, and save exactly what the table holds.
 
 #include "dialogs/EditAlarm.h"
 
 #include "FuzzSupport.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
 using namespace vobrik;
 using namespace vobrik::test;
+using vobrik::fuzz::Terminated;
 
-template <size_t N> bool Terminated(const char (&field)[N]) {
-    return std::memchr(field, '\0', N) != nullptr;
+bool ShowsTerminatedFields(const TAlarmEditXfer& x) {
+    return Terminated(x.Message) && Terminated(x.Day) && Terminated(x.Month) &&
+           Terminated(x.Year) && Terminated(x.Hour) && Terminated(x.Minute) &&
+           Terminated(x.EveryDaysText);
 }
 
-bool ShowsTerminatedFields(const TAlarmEditXfer& xfer) {
-    return Terminated(xfer.Message) && Terminated(xfer.Day) && Terminated(xfer.Month) &&
-           Terminated(xfer.Year) && Terminated(xfer.Hour) && Terminated(xfer.Minute) &&
-           Terminated(xfer.EveryDaysText);
-}
-
-class TypedDialog : public IAlarmEditDialog {
-  public:
+struct TypedDialog : IAlarmEditDialog {
     const uint8_t* Typed = nullptr;
     size_t Runs = 0;
     bool Opened = false;
     int Execute(TAlarmEditXfer& xfer) override {
         // Later runs show what was typed, as it was typed.
-        if (!Opened)
+        if (!std::exchange(Opened, true))
             VOBRIK_FUZZ_CHECK(ShowsTerminatedFields(xfer));
-        Opened = true;
         if (Runs == 0)
             return IDCANCEL;
         --Runs;
@@ -47,63 +41,50 @@ class TypedDialog : public IAlarmEditDialog {
     }
 };
 
+std::vector<unsigned char> Image(const TAlarm& alarm) {
+    std::vector<unsigned char> image(AlarmRecordSize);
+    EncodeAlarm(alarm, *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(image.data()));
+    return image;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < AlarmRecordSize)
         return 0;
+    static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("ALARMS.VBK");
-
-    unsigned char image[AlarmRecordSize];
-    std::memcpy(image, data, AlarmRecordSize);
     TAlarm original;
-    DecodeAlarm(image, original);
-
+    DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(data), original);
     FakeList list;
     FakeMessages messages;
     FakeClock clock;
-    clock.Time = 1792888200;
+    clock.Time = vobrik::fuzz::Now;
     FakeTimer timer;
     unsigned timerId = 1;
     TypedDialog dialog;
-    dialog.Typed = data + AlarmRecordSize;
     dialog.Runs = (size - AlarmRecordSize) / sizeof(TAlarmEditXfer);
     const size_t typedRuns = dialog.Runs;
-    static auto& files = vobrik::fuzz::UnsyncedFiles();
     TAlarmTable table(list, messages, clock, files, path);
     TAlarm* alarm = table.Append(original);
-    const int32_t id = alarm->Id;
-    original.Id = id;
+    original.Id = alarm->Id;
+    dialog.Typed = data + AlarmRecordSize;
     TAlarmEditor editor(table, timer, timerId, dialog);
 
     const bool accepted = editor.EditAlarm(0);
 
     VOBRIK_FUZZ_CHECK(!timer.Calls.empty() && timer.Calls.back() == "set 1 30000");
     VOBRIK_FUZZ_CHECK(table.AlarmCount == 1 && table.Alarms[0].get() == alarm);
-    VOBRIK_FUZZ_CHECK(alarm->Id == id);
-    VOBRIK_FUZZ_CHECK(Terminated(alarm->Message));
-    if (!accepted) {
-        // Every confirmation was refused for its date, or there was none.
-        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns);
-        unsigned char after[AlarmRecordSize];
-        EncodeAlarm(*alarm, after);
-        unsigned char before[AlarmRecordSize];
-        EncodeAlarm(original, before);
-        VOBRIK_FUZZ_CHECK(std::equal(after, after + AlarmRecordSize, before));
+    VOBRIK_FUZZ_CHECK(alarm->Id == original.Id && Terminated(alarm->Message));
+    if (!accepted) { // every confirmation refused for its date, or none
+        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns && Image(*alarm) == Image(original));
         return 0;
     }
     VOBRIK_FUZZ_CHECK(alarm->Type == original.Type ||
                       (alarm->Type >= atOnce && alarm->Type <= atEveryDays));
-
-    // What was saved is the record as the table holds it.
     std::vector<unsigned char> saved;
     VOBRIK_FUZZ_CHECK(ReadWholeFile(files, path, saved) == TReadResult::Read);
-    unsigned char expected[AlarmRecordSize];
-    EncodeAlarm(*alarm, expected);
-    VOBRIK_FUZZ_CHECK(saved.size() == AlarmRecordSize &&
-                      std::equal(saved.begin(), saved.end(), expected));
-
-    // The record opens again with every field shown whole.
+    VOBRIK_FUZZ_CHECK(saved == Image(*alarm));
     TAlarmEditXfer again;
     FillEditXfer(*alarm, again);
     VOBRIK_FUZZ_CHECK(ShowsTerminatedFields(again));

@@ -1,16 +1,20 @@
 #pragma once
 
-// What every harness needs beside the test support: the zone, a scratch
-// directory that lives as long as the process, unsynced file calls (syncs only
-// slow the fuzzer), and a way to stop with a clear reason when a property does
-// not hold, which the fuzzer then reports with the input.
+// What every harness needs beside the test support: the zone, the harness's
+// clock, scratch files that live as long as the process, unsynced file calls
+// (syncs only slow the fuzzer), and a stop with a clear reason when a property
+// does not hold, which the fuzzer then reports with the input.
 
 #include "Support.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vobrik::fuzz {
+
+// 02:30 on the night the clocks go back in Paris: the hour that happens twice.
+constexpr int32_t Now = 1792888200;
 
 inline std::string ScratchPath(const char* name) {
     static const test::TempDir dir;
@@ -27,6 +31,10 @@ inline test::FaultyFileOps& UnsyncedFiles() {
     return files;
 }
 
+template <size_t N> bool Terminated(const char (&field)[N]) {
+    return std::memchr(field, '\0', N) != nullptr;
+}
+
 [[noreturn]] inline void Violated(const char* property) {
     std::fprintf(stderr, "property violated: %s\n", property);
     std::abort();
@@ -40,7 +48,6 @@ inline test::FaultyFileOps& UnsyncedFiles() {
 
 } // namespace vobrik::fuzz
 
-// Every harness reads the clock in Paris.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("TZ", "Europe/Paris", 1);
     tzset();

@@ -1,15 +1,13 @@
-// Any bytes as VOBRIK.INI. The file must be read without a message, leave
-// every value alone when it holds no '=', read the same a second time over
-// what it gave, and what it gave must be saved as the six lines and read back
-// to the same values. The day summary then opens where and as large as the
-// file says, however odd that is.
+// Any bytes as VOBRIK.INI. The file must be read without a message, leave every
+// value alone when it holds no '=', read the same a second time over what it
+// gave, and be saved as the six lines that read back to the same values. The
+// day summary then opens where and as large as the file says, however odd.
 
 #include "app/Settings.h"
 #include "summary/ResWin.h"
 
 #include "FuzzSupport.h"
 
-#include <cstring>
 #include <string>
 #include <tuple>
 
@@ -28,37 +26,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = vobrik::fuzz::ScratchPath("VOBRIK.INI");
     static const std::string copy = vobrik::fuzz::ScratchPath("COPY.INI");
     vobrik::fuzz::WriteScratchFile(path, data, size);
-
-    vobrik::test::FakeMessages messages;
-    TSettings settings;
-    VOBRIK_FUZZ_CHECK(LoadSettings(settings, messages, files, path));
-    VOBRIK_FUZZ_CHECK(messages.Log.empty());
+    test::FakeMessages messages;
+    TSettings settings, again, reread;
+    VOBRIK_FUZZ_CHECK(LoadSettings(settings, messages, files, path) && messages.Log.empty());
     if (size == 0 || std::memchr(data, '=', size) == nullptr)
         VOBRIK_FUZZ_CHECK(Values(settings) == Values(TSettings{}));
-
-    TSettings again = settings;
-    VOBRIK_FUZZ_CHECK(LoadSettings(again, messages, files, path));
-    VOBRIK_FUZZ_CHECK(Values(again) == Values(settings));
+    again = settings;
+    VOBRIK_FUZZ_CHECK(LoadSettings(again, messages, files, path) &&
+                      Values(again) == Values(settings));
 
     VOBRIK_FUZZ_CHECK(SaveSettings(settings, messages, files, copy));
-    const std::string written = FormatSettings(settings);
-    const auto bytes = vobrik::test::ReadBytes(copy);
-    VOBRIK_FUZZ_CHECK(std::string(bytes.begin(), bytes.end()) == written);
-    TSettings reread;
+    const auto bytes = test::ReadBytes(copy);
+    VOBRIK_FUZZ_CHECK(std::string(bytes.begin(), bytes.end()) == FormatSettings(settings));
     reread.StartHidden = !settings.StartHidden;
     reread.ShowSummary = !settings.ShowSummary;
-    VOBRIK_FUZZ_CHECK(LoadSettings(reread, messages, files, copy));
-    VOBRIK_FUZZ_CHECK(Values(reread) == Values(settings));
+    VOBRIK_FUZZ_CHECK(LoadSettings(reread, messages, files, copy) &&
+                      Values(reread) == Values(settings));
 
-    vobrik::test::FakeSummaryOwner owner;
-    // A window as large as it was last asked to be.
-    vobrik::test::FakeResWinShell shell;
+    test::FakeSummaryOwner owner;
+    test::FakeResWinShell shell; // a window as large as it was last asked to be
     shell.FrameWidth = shell.FrameHeight = 0;
     TResWin win(&owner);
     win.Attr = {settings.PosX, settings.PosY, settings.PosW, settings.PosH};
     win.SetupWindow(shell);
-    vobrik::test::TextDC dc;
-    win.Paint(dc, 1792888200);
-    win.Paint(dc, 1792888200);
+    test::TextDC dc;
+    win.Paint(dc, vobrik::fuzz::Now);
+    win.Paint(dc, vobrik::fuzz::Now);
     return 0;
 }

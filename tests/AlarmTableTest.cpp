@@ -30,11 +30,8 @@ std::vector<unsigned char> Images(std::initializer_list<Record> records) {
     std::vector<unsigned char> bytes;
     for (const Record& r : records) {
         TAlarm alarm;
-        alarm.When = r.When;
+        alarm.When = r.When, alarm.Type = r.Type, alarm.EveryDays = r.EveryDays, alarm.Id = r.Id;
         SetAlarmMessage(alarm, r.Message);
-        alarm.Type = r.Type;
-        alarm.EveryDays = r.EveryDays;
-        alarm.Id = r.Id;
         unsigned char image[AlarmRecordSize];
         EncodeAlarm(alarm, image);
         bytes.insert(bytes.end(), image, image + AlarmRecordSize);

@@ -32,10 +32,8 @@ TEST(Calendar, FrenchDateNamesWeekdayDayMonthAndYear) {
         {Local(2003, 1, 6, 0, 0, 1), "Lundi  6 janvier 2003"}, // Monday keeps its stored blank
         {Local(2003, 2, 4, 12), "Mardi 4 f\xE9vrier 2003"},
         {Local(2003, 3, 13, 12), "Jeudi 13 mars 2003"},
-        {Local(2003, 4, 4, 12), "Vendredi 4 avril 2003"},
         {Local(2003, 5, 3, 23, 59, 59), "Samedi 3 mai 2003"},
         {Local(2003, 8, 15, 12), "Vendredi 15 ao\xFBt 2003"},
-        {Local(2002, 9, 11, 12), "Mercredi 11 septembre 2002"},
         {Local(2003, 12, 31, 12), "Mercredi 31 d\xE9" "cembre 2003"},
         {INT32_MAX, "Mardi 19 janvier 2038"},
         {INT32_MIN, "Vendredi 13 d\xE9" "cembre 1901"},

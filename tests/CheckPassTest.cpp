@@ -80,8 +80,6 @@ const Scenario Scenarios[] = {
      {{RingRemindIn, "9999", Minutes}}, "2026-06-08 07:39:00"},
     {"DelayIsAddedToEveryTickedUnit", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
      {{RingRemindIn, "2", Days | Hours | Minutes}}, "2026-06-03 11:02:00"},
-    {"MonthlyFromDecemberMovesIntoNextYear", "2026-12-20 12:00", "2026-12-15 10:00", atMonthly, 0,
-     {Ack}, "2027-01-15 10:00:00"},
     {"MonthlyFromJan31RollsToMarch3", "2003-02-01 08:00", "2003-01-31 07:00", atMonthly, 0, {Ack},
      "2003-03-03 07:00:00"},
     {"MonthlyMissedForMonthsRingsOnceAndCatchesUp", "2026-09-20 12:00", "2026-01-10 18:00",

@@ -169,8 +169,7 @@ struct FaultyFileOps : IFileOps {
 };
 
 struct FakeSummaryOwner : IResWinOwner {
-    int Clears = 0;
-    void ClearResWin() override { ++Clears; }
+    void ClearResWin() override {}
 };
 
 // The summary's screen window, with a frame of 2 pixels each way around the
@@ -217,15 +216,10 @@ class ScopedEnv {
   public:
     ScopedEnv(const char* name, const char* value) : Name(name), HadOld(std::getenv(name) != nullptr) {
         Old = HadOld ? std::getenv(name) : "";
-        setenv(name, value, 1);
-        tzset();
+        setenv(name, value, 1), tzset();
     }
-    ~ScopedEnv() {
-        HadOld ? setenv(Name.c_str(), Old.c_str(), 1) : unsetenv(Name.c_str());
-        tzset();
-    }
+    ~ScopedEnv() { HadOld ? setenv(Name.c_str(), Old.c_str(), 1) : unsetenv(Name.c_str()), tzset(); }
     ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
     std::string Name, Old;

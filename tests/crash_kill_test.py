@@ -14,20 +14,25 @@ import time
 RECORD = 213
 
 
-def check_image(data):
-    if len(data) == 0 or len(data) % RECORD:
-        return None, f"length {len(data)} is not a whole number of records"
+def generation_of(data):
+    """The generation of a whole image (see SaveLoop.cpp), or None."""
     count = len(data) // RECORD
+    if not data or len(data) % RECORD:
+        return None
     generation = struct.unpack_from("<i", data, 0)[0]
-    if count != generation % 7 + 1:
-        return None, f"generation {generation} should have {generation % 7 + 1} records, has {count}"
-    for i in range(count):
-        record = data[i * RECORD:(i + 1) * RECORD]
-        when, = struct.unpack_from("<i", record, 0)
-        message = record[4:204].split(b"\0", 1)[0]
-        if when != generation or message != f"gen {generation} rec {i}".encode():
-            return None, f"record {i} does not belong to generation {generation}"
-    return generation, None
+    records = [(when, message.split(b"\0")[0])
+               for when, message in (struct.unpack_from("<i200s", data, i * RECORD) for i in range(count))]
+    whole = count == generation % 7 + 1 and records == [
+        (generation, f"gen {generation} rec {i}".encode()) for i in range(count)]
+    return generation if whole else None
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return b""
 
 
 def main():
@@ -38,41 +43,25 @@ def main():
         last = -1
         for kill in range(kills):
             child = subprocess.Popen([saver, path])
-            # Wait until the saver has written at least once more, then kill at
-            # a random moment within its next saves.
+            # Once the saver has written at least once more, kill it at a random
+            # moment within its next saves.
             deadline = time.monotonic() + 10
-            while True:
-                try:
-                    with open(path, "rb") as f:
-                        generation, _ = check_image(f.read())
-                except FileNotFoundError:
-                    generation = None
-                if generation is not None and generation > last:
-                    break
+            while (generation_of(read(path)) or -1) <= last:
                 if child.poll() is not None or time.monotonic() > deadline:
                     child.kill()
-                    child.wait()
-                    print(f"saver stopped making progress before kill {kill}")
-                    return 1
+                    sys.exit(f"the saver stopped making progress before kill {kill}")
             time.sleep(rng.uniform(0, 0.004))
             child.send_signal(signal.SIGKILL)
             child.wait()
-            with open(path, "rb") as f:
-                generation, problem = check_image(f.read())
-            if problem:
-                print(f"after kill {kill}: {problem}")
-                return 1
-            if generation < last:
-                print(f"after kill {kill}: generation went back from {last} to {generation}")
-                return 1
+            generation = generation_of(read(path))
+            if generation is None or generation < last:
+                sys.exit(f"after kill {kill}: not a whole image newer than {last}: {read(path)[:80]}")
             last = generation
-            leftovers = [n for n in os.listdir(folder) if n not in ("ALARMS.VBK", "ALARMS.VBK.tmp")]
+            leftovers = set(os.listdir(folder)) - {"ALARMS.VBK", "ALARMS.VBK.tmp"}
             if leftovers:
-                print(f"unexpected files: {leftovers}")
-                return 1
+                sys.exit(f"unexpected files: {leftovers}")
         print(f"{kills} kills, every file a whole image; last generation {last}")
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -40,6 +40,10 @@ SCREENSHOTS = None
 
 TESTS = {}  # name: (function, tray host, window manager)
 
+# The tests' own dates are read in the program's zone.
+os.environ["TZ"] = "Europe/Paris"
+time.tzset()
+
 
 def gui_test(name, tray=True, wm=False, table=TESTS):
     def register(function):
@@ -58,15 +62,17 @@ def records(data):
 
 
 def started_visible(session, process):
-    frame = session.frame(process)
-    wait_for(lambda: session.x.viewable(frame), "the frame to show")
+    frame = shown_frame(session, process)
     session.wait_docked(process)
     return frame
 
 
 def started_hidden(session, process):
-    """A hidden frame may have no X window at all until it is first shown."""
+    """A hidden frame may have no X window at all until it is first shown. A
+    frame being shown may send its map request only in the next round of the
+    program's loop: two rounds are awaited."""
     session.wait_docked(process)
+    session.sync_with(process)
     session.sync_with(process)
     assert not any(session.x.viewable(w) for w in session.windows_named("Vobrik", process)), \
         "the frame showed on a hidden start"
@@ -96,8 +102,8 @@ def press_and_release(session, window, press, release):
                     "mouseup", "1")
 
 
-def local(year, month, day, hour, minute):
-    return int(time.mktime((year, month, day, hour, minute, 0, 0, 0, -1)))
+def local(year, month, day, hour, minute, second=0):
+    return int(time.mktime((year, month, day, hour, minute, second, 0, 0, -1)))
 
 
 def rgb(path):
@@ -319,11 +325,6 @@ def test_unreadable_settings_stop_the_set_up(s):
 
 @gui_test("DueReminderRingsAndIsAnswered", wm=True)
 def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
-    os.environ["TZ"] = "Europe/Paris"
-    time.tzset()
-
-    def local(*fields):
-        return int(time.mktime((*fields, 0, 0, -1)))
 
     with wave.open(os.path.join(os.path.dirname(s.program), "DRING.WAV")) as ring:
         sound = ring.readframes(ring.getnframes())
@@ -410,8 +411,6 @@ def test_ring_ignores_a_key_held_as_it_falls_due(s):
 
 @gui_test("EditorAddsTheTypedReminder", wm=True)
 def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
-    os.environ["TZ"] = "Europe/Paris"
-    time.tzset()
     process = s.start()
     frame = started_visible(s, process)
     s.click_dialog_units(frame, *ADD_BUTTON)
@@ -438,8 +437,6 @@ def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
 
 @gui_test("TimerRunsCheckPass", wm=True)
 def test_timer_runs_a_check_pass_on_a_due_reminder(s):
-    os.environ["TZ"] = "Europe/Paris"
-    time.tzset()
     now = int(time.time())
     due = now - 90
     weekly = now - 120
@@ -455,10 +452,8 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
              "the check pass to rewrite the reminder file")
     left = {r[1].rstrip(b"\0"): r for r in records(s.read("ALARMS.VBK"))}
     assert set(left) == {"chaque semaine".encode(), b"demain"}, left.keys()
-    local = list(time.localtime(weekly))
-    local[2] += 7
-    local[8] = -1
-    assert left[b"chaque semaine"][0] == int(time.mktime(tuple(local)))
+    week = time.localtime(weekly)
+    assert left[b"chaque semaine"][0] == local(*week[:2], week[2] + 7, *week[3:6])
     assert left[b"demain"][0] == later
     assert process.poll() is None
 
@@ -513,8 +508,6 @@ def test_summary_screenshot_shows_both_panels(s):
     column: the cyan today panel with its blue rule, the 4-pixel panel line,
     and the grey tomorrow panel with its grey rule. The pictures of the
     README are taken on the way."""
-    os.environ["TZ"] = "Europe/Paris"
-    time.tzset()
     # Tuesday 5 May 2026 (Judith), then Wednesday 6 May (Prudence): one
     # name-day line each.
     s.write("ALARMS.VBK",

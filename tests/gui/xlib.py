@@ -67,7 +67,6 @@ _x.XGetWindowProperty.argtypes = [ctypes.c_void_p, Window, Atom, ctypes.c_long, 
                                   ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
                                   ctypes.POINTER(ctypes.c_ulong),
                                   ctypes.POINTER(ctypes.c_void_p)]
-_x.XGetClassHint.argtypes = [ctypes.c_void_p, Window, ctypes.c_void_p]
 _x.XSetErrorHandler.restype = ctypes.c_void_p
 _x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
 
@@ -102,21 +101,17 @@ class Display:
         self.sync()
         return _x.XGetSelectionOwner(self.handle, self.atom(name))
 
-    def children(self, window):
-        root, parent = Window(), Window()
-        kids, count = ctypes.POINTER(Window)(), ctypes.c_uint()
-        if not _x.XQueryTree(self.handle, window, ctypes.byref(root), ctypes.byref(parent),
-                             ctypes.byref(kids), ctypes.byref(count)):
-            return []
-        found = [kids[i] for i in range(count.value)]
-        if kids:
-            _x.XFree(kids)
-        return found
-
     def tree(self, window=None, ancestors=()):
         """Every window under window, with the list of its ancestors."""
-        window = self.root if window is None else window
-        for child in self.children(window):
+        root, parent = Window(), Window()
+        kids, count = ctypes.POINTER(Window)(), ctypes.c_uint()
+        if not _x.XQueryTree(self.handle, self.root if window is None else window, ctypes.byref(root),
+                             ctypes.byref(parent), ctypes.byref(kids), ctypes.byref(count)):
+            return
+        children = kids[:count.value]
+        if kids:
+            _x.XFree(kids)
+        for child in children:
             yield child, ancestors
             yield from self.tree(child, ancestors + (child,))
 
@@ -135,14 +130,11 @@ class Display:
 
     def attributes(self, window):
         attributes = XWindowAttributes()
-        if not _x.XGetWindowAttributes(self.handle, window, ctypes.byref(attributes)):
-            return None
-        return attributes
+        return attributes if _x.XGetWindowAttributes(self.handle, window, ctypes.byref(attributes)) else None
 
     def viewable(self, window):
         self.sync()
-        attributes = self.attributes(window)
-        return attributes is not None and attributes.map_state == IS_VIEWABLE
+        return getattr(self.attributes(window), "map_state", None) == IS_VIEWABLE
 
     def geometry(self, window):
         """(x, y, width, height) of the window on the screen."""
@@ -166,31 +158,25 @@ class Display:
 
     def property_longs(self, window, name, kind="AnyPropertyType"):
         data, size, count = self._property(window, name, kind)
-        if data is None:
-            return []
-        values = []
-        if size == 32:
-            values = list(ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:count])
-        _x.XFree(data)
+        values = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:count] if size == 32 else []
+        if data is not None:
+            _x.XFree(data)
         return values
 
     def property_bytes(self, window, name, kind="AnyPropertyType"):
         data, size, count = self._property(window, name, kind)
-        if data is None:
-            return b""
         value = ctypes.string_at(data, count) if size == 8 else b""
-        _x.XFree(data)
+        if data is not None:
+            _x.XFree(data)
         return value
 
     def iconic(self, window):
         self.sync()
-        state = self.property_longs(window, "WM_STATE")
-        return bool(state) and state[0] == ICONIC_STATE
+        return self.property_longs(window, "WM_STATE")[:1] == [ICONIC_STATE]
 
     def active_window(self):
         self.sync()
-        active = self.property_longs(self.root, "_NET_ACTIVE_WINDOW")
-        return active[0] if active else 0
+        return (self.property_longs(self.root, "_NET_ACTIVE_WINDOW") or [0])[0]
 
     def send_delete_window(self, window):
         """A close request, as a window manager sends it for the close box."""
