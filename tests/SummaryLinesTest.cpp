@@ -21,22 +21,7 @@ Lines Texts(const TSummaryLine* head) {
     return texts;
 }
 
-class SummaryLines : public ::testing::Test {
-  protected:
-    ScopedTz Zone{"Europe/Paris"};
-    TempDir Dir;
-    FakeList List;
-    FakeMessages Messages;
-    FakeClock Clock;
-    TAlarmTable Table{List, Messages, Clock, SystemFileOps(), Dir.Path("ALARMS.VBK")};
-
-    void Add(int32_t when, const std::string& message) {
-        TAlarm alarm;
-        alarm.When = when;
-        SetAlarmMessage(alarm, message.c_str());
-        Table.Append(alarm);
-    }
-};
+class SummaryLines : public ::testing::Test, protected TCoreRig {};
 
 // Each row is one reminder, added in this order, with the line it gets in
 // either list; the lists keep table order, not time order.
@@ -64,7 +49,7 @@ TEST_F(SummaryLines, EachReminderIsListedUnderTodayOrTomorrowInTableOrder) {
     Lines today;
     Lines tomorrow;
     for (const Row& row : rows) {
-        Add(row.When, row.Message);
+        Add(row.When, row.Message.c_str());
         if (!row.Today.empty())
             today.push_back(row.Today);
         if (!row.Tomorrow.empty())

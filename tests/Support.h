@@ -82,7 +82,7 @@ struct FakeSound : ISound {
 
 // Answers the ring dialog from a script, and remembers what each dialog showed.
 struct ScriptedRinger : IRinger {
-    enum : int { Days = 1, Hours = 2, Minutes = 4, NoUnit = 8 }; // or-ed; 0 keeps the preset
+    enum : int { Days = 1, Hours = 2, Minutes = 4 }; // or-ed; 0 keeps the preset
     struct Answer {
         int Result = RingAcknowledge;
         const char* Delay = nullptr; // null leaves the preset
