@@ -9,6 +9,8 @@ PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "xwininfo", "conver
             "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
             "dbus-daemon"]
 
+
+
 def run(*args):
     return subprocess.run(args, capture_output=True, text=True).stdout
 
@@ -37,7 +39,11 @@ closure.update(line.split()[0] for line in
 files = {}
 cache = open(os.path.join(build, "CMakeCache.txt")).read()
 for key, path in re.findall(r"^(\w+):(?:FILEPATH|PATH)=(/usr/\S+)$", cache, re.M):
-    if os.path.exists(path) and not key.startswith("CMAKE_INSTALL"):
+    # Of CMake's own entries only the compiler and make: it records whichever
+    # archivers, linkers and strip it happens to find (llvm-ar beside clang),
+    # and on a bare machine binutils, which g++ brings, stand in for them.
+    cmake_own = key.startswith("CMAKE_") and key not in ("CMAKE_CXX_COMPILER", "CMAKE_MAKE_PROGRAM")
+    if os.path.exists(path) and not cmake_own:
         files[key] = path
 cmake_text = "".join(open(f).read() for f in glob.glob(source + "/**/*.cmake", recursive=True)
                      + glob.glob(source + "/**/CMakeLists.txt", recursive=True))
