@@ -150,14 +150,6 @@ class Session:
     def start(self, *args, **env):
         return self._spawn([self.program, *args], cwd=self.work, env=self.env(**env))
 
-    def read_played(self):
-        """What the program has played on ALSA's default device so far."""
-        try:
-            with open(self.played, "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return b""
-
     def close(self):
         if self.x is not None:
             self.x.close()
@@ -190,10 +182,6 @@ class Session:
             subprocess.run(["import", "-display", self.display, "-window", "root",
                             os.path.join(self.screenshots, "failure.png")],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
-        if self.x is not None:
-            tree = subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
-                                  capture_output=True, text=True, timeout=20).stdout
-            print(f"--- windows\n{tree.strip()}")
         for path in self.logs:
             with open(path, "rb") as f:
                 text = f.read().decode("utf-8", "replace").strip()
@@ -203,7 +191,7 @@ class Session:
     # -- files -------------------------------------------------------------
 
     def path(self, name):
-        return os.path.join(self.work, name)
+        return os.path.join(self.work, name)  # an absolute name stays as it is
 
     def read(self, name):
         try:
@@ -248,8 +236,7 @@ class Session:
         return wait_for(lambda: self.tray_icon(process), "the tray icon to dock")
 
     def press_tray(self, process, button):
-        icon = self.wait_docked(process)
-        x, y, width, height = self.x.geometry(icon)
+        x, y, width, height = self.x.geometry(self.wait_docked(process))
         self.xdotool("mousemove", str(x + width // 2), str(y + height // 2),
                      "mousedown", str(button), "mouseup", str(button))
 
@@ -294,10 +281,8 @@ class Session:
         return wait_for(shown, "the ring dialog"), time.monotonic()
 
     def wait_ring_guard(self, seen):
-        """Returns once the input guard of a ring dialog seen showing at seen
-        has opened, provided no key or click has reached the program since."""
-        wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD,
-                 "the first second of the ring dialog")
+        """Until the guard of a ring dialog seen at seen opens, if no input came."""
+        wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD, "the guard to open")
 
     def wait_ring_closed(self, dialog):
         wait_for(lambda: not self.x.viewable(dialog), "the ring dialog to close")
@@ -337,8 +322,8 @@ class Session:
                 pass
         self.x.sync()
 
-    def exit_code(self, process, timeout=DEADLINE):
+    def exit_code(self, process):
         try:
-            return process.wait(timeout=timeout)
+            return process.wait(timeout=DEADLINE)
         except subprocess.TimeoutExpired:
             raise TimedOut(f"timed out waiting for the program to end") from None

@@ -106,19 +106,11 @@ def local(year, month, day, hour, minute, second=0):
     return int(time.mktime((year, month, day, hour, minute, second, 0, 0, -1)))
 
 
-def rgb(path):
-    """(width, height, pixel function) of a picture file."""
-    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
-                          capture_output=True, timeout=DEADLINE).stdout.split()
-    width, height = int(size[0]), int(size[1])
+def screen_pixels(path, width=1024):
+    """The colour at (x, y) of a screenshot of the whole screen."""
     data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
                           capture_output=True, timeout=DEADLINE).stdout
-    return width, height, lambda x, y: tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
-
-
-def runs(colours):
-    """Runs of equal colours, as (colour, length)."""
-    return [(colour, len(list(run))) for colour, run in itertools.groupby(colours)]
+    return lambda x, y: tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
 
 
 # -- start-up, the tray icon, hiding and quitting ---------------------------
@@ -290,18 +282,11 @@ def test_each_check_box_click_rewrites_the_settings(s):
     s.write("VOBRIK.INI", b"POSX=150\nposy=-20\n; mine\nPOSW=640\n")
     process = s.start()
     frame = started_visible(s, process)
-    s.click_dialog_units(frame, *HIDE_BOX)
-    wait_for(lambda: s.read("VOBRIK.INI") ==
-             b"HIDE=1\r\nRESUME=1\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
-             '"Cacher" to write the settings')
-    s.click_dialog_units(frame, *SUMMARY_BOX)
-    wait_for(lambda: s.read("VOBRIK.INI") ==
-             b"HIDE=1\r\nRESUME=0\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
-             '"Synth\u00e8se" to write the settings')
-    s.click_dialog_units(frame, *HIDE_BOX)
-    wait_for(lambda: s.read("VOBRIK.INI") ==
-             b"HIDE=0\r\nRESUME=0\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n",
-             '"Cacher" again to write the settings')
+    for box, flags in ((HIDE_BOX, b"HIDE=1\r\nRESUME=1"), (SUMMARY_BOX, b"HIDE=1\r\nRESUME=0"),
+                       (HIDE_BOX, b"HIDE=0\r\nRESUME=0")):
+        s.click_dialog_units(frame, *box)
+        wanted = flags + b"\r\nPOSX=150\r\nPOSY=-20\r\nPOSH=200\r\nPOSW=640\r\n"
+        wait_for(lambda: s.read("VOBRIK.INI") == wanted, f"the settings {wanted}")
 
 
 @gui_test("UnreadableSettingsStopSetUp", wm=True)
@@ -343,13 +328,12 @@ def test_a_due_reminder_rings_and_is_answered_from_the_keyboard(s):
     s.write("VOBRIK.INI", NO_SUMMARY)  # an open summary holds the check pass back
     for name, keys, postponed in answers:
         s.write("ALARMS.VBK", before)
-        if os.path.exists(s.played):
-            os.remove(s.played)
+        s.write(s.played, b"")
         # The calendar clock stands still; the monotonic one runs for the timers.
         process = s.start("HIDE", **faketime("2024-12-31 23:59:30"),
                           FAKETIME_DONT_FAKE_MONOTONIC="1")
         dialog, seen = s.ring_dialog(process)
-        assert s.read_played() == sound, "the ring did not play whole before the dialog showed"
+        assert s.read(s.played) == sound, "the ring did not play whole before the dialog showed"
         s.wait_active(dialog)
         s.wait_ring_guard(seen)
         s.key(*keys)
@@ -438,10 +422,8 @@ def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
 @gui_test("TimerRunsCheckPass", wm=True)
 def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     now = int(time.time())
-    due = now - 90
-    weekly = now - 120
-    later = now + 86400
-    s.write("ALARMS.VBK", alarm(due, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
+    weekly, later = now - 120, now + 86400
+    s.write("ALARMS.VBK", alarm(now - 90, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
             + alarm(later, "demain"))
     s.write("VOBRIK.INI", NO_SUMMARY)  # an open summary holds the check pass back
     process = s.start("HIDE")
@@ -450,12 +432,10 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     s.answer_ring(process, "Escape", previous=first)
     wait_for(lambda: len(s.read("ALARMS.VBK") or b"") == 2 * RECORD,
              "the check pass to rewrite the reminder file")
-    left = {r[1].rstrip(b"\0"): r for r in records(s.read("ALARMS.VBK"))}
-    assert set(left) == {"chaque semaine".encode(), b"demain"}, left.keys()
+    left = sorted((r[1].rstrip(b"\0"), r[0]) for r in records(s.read("ALARMS.VBK")))
     week = time.localtime(weekly)
-    assert left[b"chaque semaine"][0] == local(*week[:2], week[2] + 7, *week[3:6])
-    assert left[b"demain"][0] == later
-    assert process.poll() is None
+    assert left == [(b"chaque semaine", local(*week[:2], week[2] + 7, *week[3:6])),
+                    (b"demain", later)], left
 
 
 # -- the day summary ---------------------------------------------------------
@@ -539,12 +519,11 @@ def test_summary_screenshot_shows_both_panels(s):
 
     def column_runs():
         s.screenshot(shot)
-        _, _, pixel = rgb(shot)
-        top = y + SUMMARY_BORDER
-        return runs(pixel(column, top + row) for row in range(client_height))
+        colours = (screen_pixels(shot)(column, y + SUMMARY_BORDER + row) for row in range(client_height))
+        return [(colour, len(list(run))) for colour, run in itertools.groupby(colours)]
 
     wait_for(lambda: column_runs() == expected, "the summary to be painted")
-    _, _, pixel = rgb(shot)
+    pixel = screen_pixels(shot)
     assert pixel(x, y) not in (cyan, grey), "no border around the summary"
     assert pixel(x + width - 1, y + height - 1) not in (cyan, grey), "no border around the summary"
 
@@ -564,7 +543,6 @@ def test_without_a_tray_hiding_minimises(s):
     process = s.start("HIDE")
     frame = s.frame(process)
     wait_for(lambda: s.x.iconic(frame), "a hidden start to minimise the frame")
-    assert not s.x.viewable(frame)
     s.x.send_delete_window(frame)
     assert s.exit_code(process) == 0
 

@@ -12,21 +12,19 @@ Window = ctypes.c_ulong
 Atom = ctypes.c_ulong
 
 
+def _fields(kind, names):
+    return [(name, kind) for name in names.split()]
+
+
 class XWindowAttributes(ctypes.Structure):
-    _fields_ = [
-        ("x", ctypes.c_int), ("y", ctypes.c_int),
-        ("width", ctypes.c_int), ("height", ctypes.c_int),
-        ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
-        ("visual", ctypes.c_void_p), ("root", Window),
-        ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
-        ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
-        ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
-        ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
-        ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int),
-        ("all_event_masks", ctypes.c_long), ("your_event_mask", ctypes.c_long),
-        ("do_not_propagate_mask", ctypes.c_long), ("override_redirect", ctypes.c_int),
-        ("screen", ctypes.c_void_p),
-    ]
+    _fields_ = (_fields(ctypes.c_int, "x y width height border_width depth")
+                + [("visual", ctypes.c_void_p), ("root", Window)]
+                + _fields(ctypes.c_int, "c_class bit_gravity win_gravity backing_store")
+                + _fields(ctypes.c_ulong, "backing_planes backing_pixel")
+                + [("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong)]
+                + _fields(ctypes.c_int, "map_installed map_state")
+                + _fields(ctypes.c_long, "all_event_masks your_event_mask do_not_propagate_mask")
+                + [("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)])
 
 
 class XClientMessageEvent(ctypes.Structure):
@@ -144,31 +142,29 @@ class Display:
                                  ctypes.byref(y), ctypes.byref(child))
         return x.value, y.value, attributes.width, attributes.height
 
-    def _property(self, window, name, kind):
+    def _property(self, window, name, kind, size):
+        """The property's items if they are size bits wide: longs, or bytes."""
         actual_type, actual_format = Atom(), ctypes.c_int()
-        items, after = ctypes.c_ulong(), ctypes.c_ulong()
-        data = ctypes.c_void_p()
+        items, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
         wanted = 0 if kind == "AnyPropertyType" else self.atom(kind)
         if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 1024, 0, wanted,
                                  ctypes.byref(actual_type), ctypes.byref(actual_format),
                                  ctypes.byref(items), ctypes.byref(after),
                                  ctypes.byref(data)) != 0 or not data.value:
-            return None, 0, 0
-        return data, actual_format.value, items.value
+            return [] if size == 32 else b""
+        right = actual_format.value == size
+        if size == 32:
+            value = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:items.value] if right else []
+        else:
+            value = ctypes.string_at(data, items.value) if right else b""
+        _x.XFree(data)
+        return value
 
     def property_longs(self, window, name, kind="AnyPropertyType"):
-        data, size, count = self._property(window, name, kind)
-        values = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:count] if size == 32 else []
-        if data is not None:
-            _x.XFree(data)
-        return values
+        return self._property(window, name, kind, 32)
 
     def property_bytes(self, window, name, kind="AnyPropertyType"):
-        data, size, count = self._property(window, name, kind)
-        value = ctypes.string_at(data, count) if size == 8 else b""
-        if data is not None:
-            _x.XFree(data)
-        return value
+        return self._property(window, name, kind, 8)
 
     def iconic(self, window):
         self.sync()
