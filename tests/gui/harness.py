@@ -218,10 +218,12 @@ class Session:
                 found.append(window)
         return found
 
+    def window_named(self, title, process=None):
+        """The first window with this title, once there is one."""
+        return wait_for(lambda: next(iter(self.windows_named(title, process)), None), f'"{title}"')
+
     def frame(self, process):
-        """The main frame's window, once it exists."""
-        return wait_for(lambda: next(iter(self.windows_named("Vobrik", process)), None),
-                        "the main frame")
+        return self.window_named("Vobrik", process)
 
     def tray_icon(self, process):
         """The program's icon docked in the tray host, or None."""

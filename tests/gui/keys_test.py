@@ -9,15 +9,15 @@ import subprocess
 import sys
 import time
 
-from harness import TimedOut, run, wait_for
-from shell_test import NO_SUMMARY, alarm, records, started_visible, summaries
+from harness import TimedOut, wait_for
+from shell_test import (ADD_BUTTON, EDITOR_TITLE as EDITOR, NO_SUMMARY, SUMMARY_TITLE, alarm,
+                        gui_test, main, records, started_visible)
 
-EDITOR = "Propri\u00e9t\u00e9s de l'alarme"
-ADD_BUTTON = (280, 25)  # "&Ajouter", in dialog units
+TESTS = {}
 
 
 def editor(s, process):
-    box = wait_for(lambda: next(iter(s.windows_named(EDITOR, process)), None), "the editor")
+    box = s.window_named(EDITOR, process)
     s.wait_active(box)
     return box
 
@@ -48,6 +48,7 @@ def added_message(s, process, keys):
     return records(s.read("ALARMS.VBK"))[-1][1].rstrip(b"\0")
 
 
+@gui_test("KeysInTheMainDialog", wm=True, table=TESTS)
 def test_keys_in_the_main_dialog(s):
     tab4 = ["Tab"] * 4  # "Fermer", then "Ajouter", "Supprimer", "Modifier", the list
     cases = [
@@ -72,7 +73,7 @@ def test_keys_in_the_main_dialog(s):
         else:
             assert s.x.viewable(frame), f"{keys} hid the frame"
         if opens is not None:
-            box = wait_for(lambda: next(iter(s.windows_named(opens, process)), None), opens)
+            box = s.window_named(opens, process)
             s.wait_active(box)  # the summary too takes the focus as it opens
         assert opens == EDITOR or not s.windows_named(EDITOR, process), f"{keys} opened the editor"
         assert len(records(s.read("ALARMS.VBK"))) == 2, f"{keys} deleted a reminder"
@@ -81,6 +82,7 @@ def test_keys_in_the_main_dialog(s):
         wait_for(lambda: s.tray_icon(process) is None, "the program to go")
 
 
+@gui_test("RingAnswersAndAlsaIsQuiet", wm=True, table=TESTS)
 def test_ring_answers_and_alsa_is_quiet(s):
     # No sound card: the desktop bell rings, and ALSA writes nothing.
     with open(s.alsa_config, "w") as f:
@@ -106,6 +108,7 @@ def test_ring_answers_and_alsa_is_quiet(s):
         assert b"ALSA" not in log.read(), "ALSA wrote to the terminal"
 
 
+@gui_test("PastesKeepWhatFits", wm=True, table=TESTS)
 def test_pastes_keep_what_fits(s):
     long = "x" * 250
     cases = [
@@ -130,6 +133,7 @@ def test_pastes_keep_what_fits(s):
         assert got == stored, f"{before!r} + paste: {got!r}"
 
 
+@gui_test("TypedTextIsStoredAsWindows1252", wm=True, table=TESTS)
 def test_typed_text_is_stored_as_windows_1252(s):
     cases = [
         ("Caf\u00e9 \u00e0 5 \u20ac \u2014 r\u00e9union", b"Caf\xe9 \xe0 5 \x80 \x97 r\xe9union"),
@@ -152,6 +156,7 @@ def test_typed_text_is_stored_as_windows_1252(s):
         assert (got, shown[0]) == (stored, stored.decode("cp1252").encode()), (typed, got, shown)
 
 
+@gui_test("NameDayErrorShowsOnce", wm=True, table=TESTS)
 def test_name_day_error_shows_once(s):
     # A copy of the program beside a name-day file it may not read: root
     # too, once it gives up the right to pass over file permissions.
@@ -164,8 +169,8 @@ def test_name_day_error_shows_once(s):
     caps = "-dac_override,-dac_read_search"
     process = s._spawn(["setpriv", "--bounding-set=" + caps, "--inh-caps=" + caps,
                         os.path.join(folder, os.path.basename(s.program))], cwd=s.work)
-    popup = wait_for(lambda: next(iter(summaries(s, process)), None), "the summary")
-    box = wait_for(lambda: next(iter(s.windows_named("Error", process)), None), "the error")
+    popup = s.window_named(SUMMARY_TITLE, process)
+    box = s.window_named("Error", process)
     s.wait_active(box)
     s.key("Return")
     wait_for(lambda: not s.windows_named("Error", process), "the error to close")
@@ -179,22 +184,5 @@ def test_name_day_error_shows_once(s):
         pass
 
 
-TESTS = {
-    "KeysInTheMainDialog": test_keys_in_the_main_dialog,
-    "RingAnswersAndAlsaIsQuiet": test_ring_answers_and_alsa_is_quiet,
-    "PastesKeepWhatFits": test_pastes_keep_what_fits,
-    "TypedTextIsStoredAsWindows1252": test_typed_text_is_stored_as_windows_1252,
-    "NameDayErrorShowsOnce": test_name_day_error_shows_once,
-}
-
-
-def main():
-    if len(sys.argv) == 2 and sys.argv[1] == "--list":
-        print("\n".join(TESTS))
-        return 0
-    program, screenshots, name = sys.argv[1:4]
-    return run(name, TESTS[name], os.path.abspath(program),
-               os.path.join(os.path.abspath(screenshots), name), wm=True)
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(TESTS))

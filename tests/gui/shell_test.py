@@ -89,7 +89,7 @@ def summaries(session, process):
 
 
 def shown_summary(session, process):
-    popup = wait_for(lambda: next(iter(summaries(session, process)), None), "the day summary")
+    popup = session.window_named(SUMMARY_TITLE, process)
     wait_for(lambda: session.x.viewable(popup), "the day summary to show")
     return popup
 
@@ -199,8 +199,7 @@ def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
     for answer in ("alt+n", "alt+o"):
         s.wait_active(frame)
         s.click_dialog_units(frame, *QUIT_BUTTON)
-        box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
-                       "the quit question")
+        box = s.window_named("Confirmation", process)
         assert not s.x.viewable(frame), "the frame should go before the question"
         s.wait_active(box)
         s.key(answer)
@@ -254,8 +253,7 @@ def test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error(s):
             if locked:
                 fcntl.flock(lock, fcntl.LOCK_EX)
             process = s.start()
-            box = wait_for(lambda: next(iter(s.windows_named("Erreur", process)), None),
-                           "the error message")
+            box = s.window_named("Erreur", process)
             s.wait_active(box)
             s.key("Return")
             assert s.exit_code(process) == 0
@@ -294,8 +292,7 @@ def test_unreadable_settings_stop_the_set_up(s):
     os.mkdir(s.path("VOBRIK.INI"))  # exists, cannot be read as a file
     s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "due"))
     process = s.start()
-    box = wait_for(lambda: next(iter(s.windows_named("Error", process)), None),
-                   "File Access Error")
+    box = s.window_named("Error", process)
     s.wait_active(box)
     s.key("Return")
     s.frame(process)
@@ -398,8 +395,7 @@ def test_editor_adds_the_typed_reminder_within_its_field_limits(s):
     process = s.start()
     frame = started_visible(s, process)
     s.click_dialog_units(frame, *ADD_BUTTON)
-    editor = wait_for(lambda: next(iter(s.windows_named(EDITOR_TITLE, process)), None),
-                      "the editor")
+    editor = s.window_named(EDITOR_TITLE, process)
     s.wait_active(editor)
     # Each edit takes one character fewer than its field, the message 199:
     # the B does not fit, and the Z takes the place of the A.
