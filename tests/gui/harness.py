@@ -106,25 +106,16 @@ class Session:
         return process
 
     def _start_display(self):
-        read_end, write_end = os.pipe()
         with self._log("Xvfb") as log:
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                                    pass_fds=(write_end,), stdin=subprocess.DEVNULL,
-                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                                     "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=log, start_new_session=True)
         self.processes.append(xvfb)
-        os.close(write_end)
-        number = b""
-        end = time.monotonic() + DEADLINE
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], max(0.0, end - time.monotonic()))
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                os.close(read_end)
-                raise TimedOut("Xvfb did not give its display number")
-            number += chunk
-        os.close(read_end)
-        self.display = ":" + number.decode().strip()
+        ready = select.select([xvfb.stdout], [], [], DEADLINE)[0]
+        number = xvfb.stdout.readline().decode().strip() if ready else ""
+        if not number:
+            raise TimedOut("Xvfb did not give its display number")
+        self.display = ":" + number
         self.x = xlib.Display(self.display)
 
     def start_tray(self):

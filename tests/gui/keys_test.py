@@ -54,12 +54,13 @@ def test_keys_in_the_main_dialog(s):
     cases = [
         # keys, whether the frame hides, the window that opens
         (["Return"], True, None),
+        (["Escape"], True, None),
         (["space"], True, None),
         (["f"], True, None),                      # plain mnemonic of the focused "&Fermer"
         (["a"], False, EDITOR),
         (["s", "s", "space"], False, "R\u00e9sum\u00e9 du jour"),  # two "&S": focus moves
         (tab4 + ["space"], False, None),
-        (tab4 + ["Return"], True, None),
+        (tab4 + ["Return"], True, None),          # the list is no button: "Fermer" is the default
         (tab4 + ["shift+Tab", "shift+Tab", "space"], False, None),  # "Supprimer", none chosen
         (tab4 + ["a"], False, None),              # a letter in the list is no mnemonic
     ]

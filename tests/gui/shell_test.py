@@ -172,26 +172,6 @@ def test_button_presses_on_the_tray_icon_show_the_frame(s):
     wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
 
 
-@gui_test("EscapeAndEnterHide", wm=True)
-def test_escape_and_enter_hide_the_frame(s):
-    process = s.start()
-    frame = started_visible(s, process)
-    s.wait_active(frame)
-    s.key("Escape")
-    wait_for(lambda: not s.x.viewable(frame), "Escape to hide the frame")
-    assert process.poll() is None
-
-    s.press_tray(process, 1)
-    wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
-    s.wait_active(frame)
-    # From the list, which is no push button, Enter presses the default "Fermer".
-    s.key("Tab", "Tab", "Tab", "Tab")
-    s.sync_with(process)
-    s.key("Return")
-    wait_for(lambda: not s.x.viewable(frame), "Enter to hide the frame")
-    assert process.poll() is None
-
-
 @gui_test("QuitNoStaysYesEnds", wm=True)
 def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
     process = s.start()

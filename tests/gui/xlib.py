@@ -40,33 +40,20 @@ class XEvent(ctypes.Union):
     _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-_x.XOpenDisplay.restype = ctypes.c_void_p
-_x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-_x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-_x.XDefaultRootWindow.restype = Window
-_x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-_x.XInternAtom.restype = Atom
-_x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-_x.XGetSelectionOwner.restype = Window
-_x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, Atom]
-_x.XQueryTree.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(Window), ctypes.POINTER(Window),
-                          ctypes.POINTER(ctypes.POINTER(Window)), ctypes.POINTER(ctypes.c_uint)]
-_x.XFree.argtypes = [ctypes.c_void_p]
-_x.XFetchName.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(ctypes.c_char_p)]
-_x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(XWindowAttributes)]
-_x.XTranslateCoordinates.argtypes = [ctypes.c_void_p, Window, Window, ctypes.c_int, ctypes.c_int,
-                                     ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
-                                     ctypes.POINTER(Window)]
-_x.XSendEvent.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_long,
-                          ctypes.POINTER(XEvent)]
-_x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-_x.XGetWindowProperty.argtypes = [ctypes.c_void_p, Window, Atom, ctypes.c_long, ctypes.c_long,
-                                  ctypes.c_int, Atom, ctypes.POINTER(Atom),
-                                  ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
-                                  ctypes.POINTER(ctypes.c_ulong),
-                                  ctypes.POINTER(ctypes.c_void_p)]
-_x.XSetErrorHandler.restype = ctypes.c_void_p
-_x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+_D, _P, _I, _L, _UL = ctypes.c_void_p, ctypes.POINTER, ctypes.c_int, ctypes.c_long, ctypes.c_ulong
+for _name, _result, _arguments in [
+        ("XOpenDisplay", _D, [ctypes.c_char_p]), ("XCloseDisplay", _I, [_D]),
+        ("XDefaultRootWindow", Window, [_D]), ("XInternAtom", Atom, [_D, ctypes.c_char_p, _I]),
+        ("XGetSelectionOwner", Window, [_D, Atom]), ("XFree", _I, [_D]), ("XSync", _I, [_D, _I]),
+        ("XQueryTree", _I, [_D, Window, _P(Window), _P(Window), _P(_P(Window)), _P(ctypes.c_uint)]),
+        ("XFetchName", _I, [_D, Window, _P(ctypes.c_char_p)]),
+        ("XGetWindowAttributes", _I, [_D, Window, _P(XWindowAttributes)]),
+        ("XTranslateCoordinates", _I, [_D, Window, Window, _I, _I, _P(_I), _P(_I), _P(Window)]),
+        ("XSendEvent", _I, [_D, Window, _I, _L, _P(XEvent)]),
+        ("XGetWindowProperty", _I, [_D, Window, Atom, _L, _L, _I, Atom, _P(Atom), _P(_I), _P(_UL),
+                                    _P(_UL), _P(_D)]),
+        ("XSetErrorHandler", _D, [_D])]:
+    getattr(_x, _name).restype, getattr(_x, _name).argtypes = _result, _arguments
 
 # Windows come and go while the tests look at them; an error about a window
 # that has just gone is expected and must not end the test process.
