@@ -216,6 +216,12 @@ class Session:
     def frame(self, process):
         return self.window_named("Vobrik", process)
 
+    def shown(self, title, process):
+        """The first window with this title, once it shows."""
+        window = self.window_named(title, process)
+        wait_for(lambda: self.x.viewable(window), f'"{title}" to show')
+        return window
+
     def tray_icon(self, process):
         """The program's icon docked in the tray host, or None."""
         panels = [w for w, _ in self.x.tree() if self.x.name(w) == "panel"]
