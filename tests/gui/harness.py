@@ -283,9 +283,6 @@ class Session:
         """Until the guard of a ring dialog seen at seen opens, if no input came."""
         wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD, "the guard to open")
 
-    def wait_ring_closed(self, dialog):
-        wait_for(lambda: not self.x.viewable(dialog), "the ring dialog to close")
-
     def answer_ring(self, process, key, previous=None):
         """Waits for the ring dialog, presses key once it takes input, and
         waits for it to close. Gives the dialog's window."""

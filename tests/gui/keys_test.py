@@ -16,22 +16,6 @@ from shell_test import (ADD_BUTTON, EDITOR_TITLE as EDITOR, NO_SUMMARY, SUMMARY_
 TESTS = {}
 
 
-def editor(s, process):
-    box = s.window_named(EDITOR, process)
-    s.wait_active(box)
-    return box
-
-
-def started_with_two(s):
-    later = int(time.time()) + 86400
-    s.write("VOBRIK.INI", NO_SUMMARY)
-    s.write("ALARMS.VBK", alarm(later, "un") + alarm(later + 60, "deux"))
-    process = s.start()
-    frame = started_visible(s, process)
-    s.wait_active(frame)
-    return process, frame
-
-
 def added_message(s, process, keys):
     """Opens the editor with "Ajouter", runs keys in it, answers OK and gives
     the stored bytes of the new reminder's message."""
@@ -39,7 +23,8 @@ def added_message(s, process, keys):
     s.wait_active(frame)
     s.sync_with(process)
     s.click_dialog_units(frame, *ADD_BUTTON)
-    box = editor(s, process)
+    box = s.window_named(EDITOR, process)
+    s.wait_active(box)
     keys()
     s.key("Return")
     wait_for(lambda: not s.x.viewable(box), "OK to close the editor")
@@ -64,8 +49,13 @@ def test_keys_in_the_main_dialog(s):
         (tab4 + ["shift+Tab", "shift+Tab", "space"], False, None),  # "Supprimer", none chosen
         (tab4 + ["a"], False, None),              # a letter in the list is no mnemonic
     ]
+    later = int(time.time()) + 86400
+    s.write("VOBRIK.INI", NO_SUMMARY)
     for keys, hides, opens in cases:
-        process, frame = started_with_two(s)
+        s.write("ALARMS.VBK", alarm(later, "un") + alarm(later + 60, "deux"))
+        process = s.start()
+        frame = started_visible(s, process)
+        s.wait_active(frame)
         for key in keys:
             s.key(key)
         s.sync_with(process)
@@ -102,7 +92,7 @@ def test_ring_answers_and_alsa_is_quiet(s):
     s.wait_active(second)
     s.wait_ring_guard(seen)
     s.key("v")  # the focus is on "&Rappel": a plain "v" presses "&Valider"
-    s.wait_ring_closed(second)
+    wait_for(lambda: not s.x.viewable(second), "the ring dialog to close")
     wait_for(lambda: [r[1].rstrip(b"\0") for r in records(s.read("ALARMS.VBK") or b"")] == [b"un"],
              "the first to be postponed and the second done")
     with open(s.logs[-1], "rb") as log:

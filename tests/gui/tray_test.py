@@ -58,13 +58,8 @@ class Watcher:
         return self.bus.call_sync(service, path, interface, method, args, None,
                                   Gio.DBusCallFlags.NONE, 5000, None).unpack()
 
-    def item(self, method, *args):
-        return self.call(self.items[-1], "/StatusNotifierItem", ITEM, method,
-                         GLib.Variant("(ii)", args) if args else None)
-
-    def properties(self):
-        return self.call(self.items[-1], "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
-                         "GetAll", GLib.Variant("(s)", (ITEM,)))[0]
+    def item(self, method, args, interface=ITEM):
+        return self.call(self.items[-1], "/StatusNotifierItem", interface, method, args)
 
     def leave(self):
         self.bus.close_sync(None)
@@ -111,7 +106,7 @@ def test_status_notifier_item_then_its_watcher_goes(s):
     watcher = Watcher(address)
     process = s.start("HIDE", DBUS_SESSION_BUS_ADDRESS=address)
     registered_item(s, process, watcher)
-    found = watcher.properties()
+    found = watcher.item("GetAll", GLib.Variant("(s)", (ITEM,)), "org.freedesktop.DBus.Properties")[0]
     assert {k: found[k] for k in ("Id", "Title", "IconName", "ItemIsMenu")} == \
         {"Id": "vobrik", "Title": "Vobrik", "IconName": "vobrik", "ItemIsMenu": False}, found
     assert found["ToolTip"][2] == "Vobrik", found["ToolTip"]
@@ -120,7 +115,7 @@ def test_status_notifier_item_then_its_watcher_goes(s):
     assert pixmaps[32] == icon_argb(), "the 32-pixel icon is not the ARGB picture"
 
     for method in ("Activate", "ContextMenu"):
-        watcher.item(method, 0, 0)
+        watcher.item(method, GLib.Variant("(ii)", (0, 0)))
         frame = s.frame(process)
         wait_for(lambda: s.x.viewable(frame), f"{method} to show the frame")
         s.click_dialog_units(frame, *CLOSE_BUTTON)
