@@ -35,12 +35,16 @@ def faketime(clock):
 
 
 def wait_for(condition, what, timeout=DEADLINE):
+    """The condition's first true value; past the timeout, TimedOut, or None
+    when what is None."""
     end = time.monotonic() + timeout
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() > end:
+            if what is None:
+                return None
             raise TimedOut(f"timed out waiting for {what}")
         time.sleep(POLL)
 
@@ -295,11 +299,7 @@ class Session:
         # half a second more; a press it drops is made again.
         def answered():
             self.key(key)
-            try:
-                wait_for(lambda: not self.x.viewable(dialog), "the answer", timeout=1.0)
-                return True
-            except TimedOut:
-                return False
+            return wait_for(lambda: not self.x.viewable(dialog), None, timeout=1.0)
 
         wait_for(answered, "the ring dialog to take the answer")
         return dialog

@@ -46,7 +46,6 @@ for _name, _result, _arguments in [
         ("XDefaultRootWindow", Window, [_D]), ("XInternAtom", Atom, [_D, ctypes.c_char_p, _I]),
         ("XGetSelectionOwner", Window, [_D, Atom]), ("XFree", _I, [_D]), ("XSync", _I, [_D, _I]),
         ("XQueryTree", _I, [_D, Window, _P(Window), _P(Window), _P(_P(Window)), _P(ctypes.c_uint)]),
-        ("XFetchName", _I, [_D, Window, _P(ctypes.c_char_p)]),
         ("XGetWindowAttributes", _I, [_D, Window, _P(XWindowAttributes)]),
         ("XTranslateCoordinates", _I, [_D, Window, Window, _I, _I, _P(_I), _P(_I), _P(Window)]),
         ("XSendEvent", _I, [_D, Window, _I, _L, _P(XEvent)]),
@@ -101,17 +100,8 @@ class Display:
             yield from self.tree(child, ancestors + (child,))
 
     def name(self, window):
-        """The window's title: _NET_WM_NAME in UTF-8, or else WM_NAME, which
-        GTK writes in Latin-1 when the title is not plain ASCII."""
-        title = self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING")
-        if title:
-            return title.decode("utf-8", "replace")
-        text = ctypes.c_char_p()
-        if not _x.XFetchName(self.handle, window, ctypes.byref(text)) or not text.value:
-            return None
-        value = text.value.decode("latin-1")
-        _x.XFree(text)
-        return value
+        """The window's title as GTK sets it, in UTF-8 (its WM_NAME is Latin-1)."""
+        return self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING").decode("utf-8", "replace") or None
 
     def attributes(self, window):
         attributes = XWindowAttributes()
