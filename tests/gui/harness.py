@@ -319,7 +319,4 @@ class Session:
         self.x.sync()
 
     def exit_code(self, process):
-        try:
-            return process.wait(timeout=DEADLINE)
-        except subprocess.TimeoutExpired:
-            raise TimedOut(f"timed out waiting for the program to end") from None
+        return process.wait(timeout=DEADLINE)  # past it, TimeoutExpired fails the test

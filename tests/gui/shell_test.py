@@ -33,10 +33,8 @@ EDITOR_TITLE = "Propri\u00e9t\u00e9s de l'alarme"
 SUMMARY_TITLE = "R\u00e9sum\u00e9 du jour"
 SUMMARY_BORDER = 3  # pixels of the summary's own frame on each side
 
-# Where the documentation's pictures go, build/doc beside the program, and
-# where a test leaves its screenshots.
-DOC_DIR = None
-SCREENSHOTS = None
+# Where the documentation's pictures go (build/doc), and a test's screenshots.
+DOC_DIR = SCREENSHOTS = None
 
 TESTS = {}  # name: (function, tray host, window manager)
 
@@ -53,8 +51,7 @@ def gui_test(name, tray=True, wm=False, table=TESTS):
 
 
 def alarm(when, message, kind=1, every_days=0, ident=0):
-    text = message.encode("cp1252")
-    return struct.pack("<i200sBii", when, text, kind, every_days, ident)
+    return struct.pack("<i200sBii", when, message.encode("cp1252"), kind, every_days, ident)
 
 
 def records(data):
@@ -381,7 +378,7 @@ def test_timer_runs_a_check_pass_on_a_due_reminder(s):
     weekly, later = now - 120, now + 86400
     s.write("ALARMS.VBK", alarm(now - 90, "une fois") + alarm(weekly, "chaque semaine", 4, 7)
             + alarm(later, "demain"))
-    s.write("VOBRIK.INI", NO_SUMMARY)  # an open summary holds the check pass back
+    s.write("VOBRIK.INI", NO_SUMMARY)
     process = s.start("HIDE")
     # Both due reminders ring, the earliest first; "Valider" (Escape) answers each.
     first = s.answer_ring(process, "Escape")

@@ -41,14 +41,11 @@ class Watcher:
                                  lambda *args: GLib.Variant("b", True), None)
         self.context.pop_thread_default()
         self.loop = GLib.MainLoop(self.context)
-        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread = threading.Thread(target=lambda: (self.context.push_thread_default(),
+                                                       self.loop.run()), daemon=True)
         self.thread.start()
         self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                   "RequestName", GLib.Variant("(su)", (WATCHER, 4)))
-
-    def _run(self):
-        self.context.push_thread_default()
-        self.loop.run()
 
     def _call(self, bus, sender, path, interface, method, args, invocation):
         invocation.return_value(None)
