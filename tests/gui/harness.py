@@ -67,9 +67,7 @@ class Session:
     def __init__(self, program, tray=True, wm=False, screenshots=None):
         self.program = program
         self.screenshots = screenshots
-        self.processes = []
-        self.logs = []
-        self.x = None
+        self.processes, self.logs, self.x = [], [], None
         self.root = tempfile.mkdtemp(prefix="vobrik-gui-")
         self.work = os.path.join(self.root, "work")
         self.runtime = os.path.join(self.root, "runtime")
@@ -206,12 +204,8 @@ class Session:
         return pid[0] if pid else None
 
     def windows_named(self, name, process=None):
-        found = []
-        for window, _ in self.x.tree():
-            if self.x.name(window) == name and (process is None
-                                                or self.pid_of(window) == process.pid):
-                found.append(window)
-        return found
+        return [window for window, _ in self.x.tree() if self.x.name(window) == name
+                and (process is None or self.pid_of(window) == process.pid)]
 
     def window_named(self, title, process=None):
         """The first window with this title, once there is one."""

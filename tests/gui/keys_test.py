@@ -43,7 +43,7 @@ def test_keys_in_the_main_dialog(s):
         (["space"], True, None),
         (["f"], True, None),                      # plain mnemonic of the focused "&Fermer"
         (["a"], False, EDITOR),
-        (["s", "s", "space"], False, "R\u00e9sum\u00e9 du jour"),  # two "&S": focus moves
+        (["s", "s", "space"], False, SUMMARY_TITLE),  # two "&S": focus moves
         (tab4 + ["space"], False, None),
         (tab4 + ["Return"], True, None),          # the list is no button: "Fermer" is the default
         (tab4 + ["shift+Tab", "shift+Tab", "space"], False, None),  # "Supprimer", none chosen
