@@ -35,8 +35,7 @@ def faketime(clock):
 
 
 def wait_for(condition, what, timeout=DEADLINE):
-    """The condition's first true value; past the timeout, TimedOut, or None
-    when what is None."""
+    """The condition's first true value; past the timeout, TimedOut (None if what is None)."""
     end = time.monotonic() + timeout
     while True:
         value = condition()

@@ -17,8 +17,7 @@ TESTS = {}
 
 
 def added_message(s, process, keys):
-    """Opens the editor with "Ajouter", runs keys in it, answers OK and gives
-    the stored bytes of the new reminder's message."""
+    """Adds a reminder with "Ajouter", keys in the editor and OK; gives its stored message."""
     frame = started_visible(s, process)
     s.wait_active(frame)
     s.sync_with(process)
