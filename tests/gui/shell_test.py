@@ -417,12 +417,9 @@ def test_click_closes_the_summary_and_the_next_tick_rings(s):
 
 @gui_test("SummaryScreenshotShowsBothPanels", wm=True)
 def test_summary_screenshot_shows_both_panels(s):
-    """The real program's summary on the screen, pixel by pixel down one
-    column: the cyan today panel with its blue rule, the 4-pixel panel line,
-    and the grey tomorrow panel with its grey rule. The pictures of the
-    README are taken on the way."""
-    # Tuesday 5 May 2026 (Judith), then Wednesday 6 May (Prudence): one
-    # name-day line each.
+    """The summary pixel by pixel down one column: the cyan today panel and its blue rule, the
+    4-pixel panel line, the grey tomorrow panel and its rule. The README's pictures come too."""
+    # Tuesday 5 May 2026 (Judith), then Wednesday 6 May (Prudence): one name-day line each.
     s.write("ALARMS.VBK",
             alarm(local(2026, 5, 5, 8, 0), "Appeler le plombier")
             + alarm(local(2026, 5, 5, 12, 30), "D\u00e9jeuner avec Claire")
