@@ -35,12 +35,15 @@ def faketime(clock):
 
 
 def wait_for(condition, what, timeout=DEADLINE):
+    """The condition's first true value; past the timeout, TimedOut (None if what is None)."""
     end = time.monotonic() + timeout
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() > end:
+            if what is None:
+                return None
             raise TimedOut(f"timed out waiting for {what}")
         time.sleep(POLL)
 
@@ -63,9 +66,7 @@ class Session:
     def __init__(self, program, tray=True, wm=False, screenshots=None):
         self.program = program
         self.screenshots = screenshots
-        self.processes = []
-        self.logs = []
-        self.x = None
+        self.processes, self.logs, self.x = [], [], None
         self.root = tempfile.mkdtemp(prefix="vobrik-gui-")
         self.work = os.path.join(self.root, "work")
         self.runtime = os.path.join(self.root, "runtime")
@@ -106,25 +107,16 @@ class Session:
         return process
 
     def _start_display(self):
-        read_end, write_end = os.pipe()
         with self._log("Xvfb") as log:
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                                    pass_fds=(write_end,), stdin=subprocess.DEVNULL,
-                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                                     "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=log, start_new_session=True)
         self.processes.append(xvfb)
-        os.close(write_end)
-        number = b""
-        end = time.monotonic() + DEADLINE
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], max(0.0, end - time.monotonic()))
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                os.close(read_end)
-                raise TimedOut("Xvfb did not give its display number")
-            number += chunk
-        os.close(read_end)
-        self.display = ":" + number.decode().strip()
+        ready = select.select([xvfb.stdout], [], [], DEADLINE)[0]
+        number = xvfb.stdout.readline().decode().strip() if ready else ""
+        if not number:
+            raise TimedOut("Xvfb did not give its display number")
+        self.display = ":" + number
         self.x = xlib.Display(self.display)
 
     def start_tray(self):
@@ -149,14 +141,6 @@ class Session:
 
     def start(self, *args, **env):
         return self._spawn([self.program, *args], cwd=self.work, env=self.env(**env))
-
-    def read_played(self):
-        """What the program has played on ALSA's default device so far."""
-        try:
-            with open(self.played, "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return b""
 
     def close(self):
         if self.x is not None:
@@ -190,10 +174,6 @@ class Session:
             subprocess.run(["import", "-display", self.display, "-window", "root",
                             os.path.join(self.screenshots, "failure.png")],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
-        if self.x is not None:
-            tree = subprocess.run(["xwininfo", "-display", self.display, "-root", "-tree"],
-                                  capture_output=True, text=True, timeout=20).stdout
-            print(f"--- windows\n{tree.strip()}")
         for path in self.logs:
             with open(path, "rb") as f:
                 text = f.read().decode("utf-8", "replace").strip()
@@ -203,7 +183,7 @@ class Session:
     # -- files -------------------------------------------------------------
 
     def path(self, name):
-        return os.path.join(self.work, name)
+        return os.path.join(self.work, name)  # an absolute name stays as it is
 
     def read(self, name):
         try:
@@ -223,17 +203,21 @@ class Session:
         return pid[0] if pid else None
 
     def windows_named(self, name, process=None):
-        found = []
-        for window, _ in self.x.tree():
-            if self.x.name(window) == name and (process is None
-                                                or self.pid_of(window) == process.pid):
-                found.append(window)
-        return found
+        return [window for window, _ in self.x.tree() if self.x.name(window) == name
+                and (process is None or self.pid_of(window) == process.pid)]
+
+    def window_named(self, title, process=None):
+        """The first window with this title, once there is one."""
+        return wait_for(lambda: next(iter(self.windows_named(title, process)), None), f'"{title}"')
 
     def frame(self, process):
-        """The main frame's window, once it exists."""
-        return wait_for(lambda: next(iter(self.windows_named("Vobrik", process)), None),
-                        "the main frame")
+        return self.window_named("Vobrik", process)
+
+    def shown(self, title, process):
+        """The first window with this title, once it shows."""
+        window = self.window_named(title, process)
+        wait_for(lambda: self.x.viewable(window), f'"{title}" to show')
+        return window
 
     def tray_icon(self, process):
         """The program's icon docked in the tray host, or None."""
@@ -248,8 +232,7 @@ class Session:
         return wait_for(lambda: self.tray_icon(process), "the tray icon to dock")
 
     def press_tray(self, process, button):
-        icon = self.wait_docked(process)
-        x, y, width, height = self.x.geometry(icon)
+        x, y, width, height = self.x.geometry(self.wait_docked(process))
         self.xdotool("mousemove", str(x + width // 2), str(y + height // 2),
                      "mousedown", str(button), "mouseup", str(button))
 
@@ -294,13 +277,8 @@ class Session:
         return wait_for(shown, "the ring dialog"), time.monotonic()
 
     def wait_ring_guard(self, seen):
-        """Returns once the input guard of a ring dialog seen showing at seen
-        has opened, provided no key or click has reached the program since."""
-        wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD,
-                 "the first second of the ring dialog")
-
-    def wait_ring_closed(self, dialog):
-        wait_for(lambda: not self.x.viewable(dialog), "the ring dialog to close")
+        """Until the guard of a ring dialog seen at seen opens, if no input came."""
+        wait_for(lambda: time.monotonic() >= seen + self.RING_GUARD, "the guard to open")
 
     def answer_ring(self, process, key, previous=None):
         """Waits for the ring dialog, presses key once it takes input, and
@@ -314,11 +292,7 @@ class Session:
         # half a second more; a press it drops is made again.
         def answered():
             self.key(key)
-            try:
-                wait_for(lambda: not self.x.viewable(dialog), "the answer", timeout=1.0)
-                return True
-            except TimedOut:
-                return False
+            return wait_for(lambda: not self.x.viewable(dialog), None, timeout=1.0)
 
         wait_for(answered, "the ring dialog to take the answer")
         return dialog
@@ -337,8 +311,5 @@ class Session:
                 pass
         self.x.sync()
 
-    def exit_code(self, process, timeout=DEADLINE):
-        try:
-            return process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise TimedOut(f"timed out waiting for the program to end") from None
+    def exit_code(self, process):
+        return process.wait(timeout=DEADLINE)  # past it, TimeoutExpired fails the test

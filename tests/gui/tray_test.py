@@ -14,7 +14,8 @@ import gi
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
-from harness import run, wait_for  # noqa: E402
+from harness import wait_for  # noqa: E402
+from shell_test import CLOSE_BUTTON, QUIT_BUTTON, gui_test, main  # noqa: E402
 
 ITEM = "org.kde.StatusNotifierItem"
 WATCHER = "org.kde.StatusNotifierWatcher"
@@ -22,8 +23,6 @@ WATCHER_XML = f"""<node><interface name="{WATCHER}">
   <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
 </interface></node>"""
-QUIT_BUTTON = (282, 123)
-CLOSE_BUTTON = (282, 105)
 ICON = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "icon1010_32.png")
 
 
@@ -42,14 +41,11 @@ class Watcher:
                                  lambda *args: GLib.Variant("b", True), None)
         self.context.pop_thread_default()
         self.loop = GLib.MainLoop(self.context)
-        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread = threading.Thread(target=lambda: (self.context.push_thread_default(),
+                                                       self.loop.run()), daemon=True)
         self.thread.start()
         self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                   "RequestName", GLib.Variant("(su)", (WATCHER, 4)))
-
-    def _run(self):
-        self.context.push_thread_default()
-        self.loop.run()
 
     def _call(self, bus, sender, path, interface, method, args, invocation):
         invocation.return_value(None)
@@ -59,13 +55,8 @@ class Watcher:
         return self.bus.call_sync(service, path, interface, method, args, None,
                                   Gio.DBusCallFlags.NONE, 5000, None).unpack()
 
-    def item(self, method, *args):
-        return self.call(self.items[-1], "/StatusNotifierItem", ITEM, method,
-                         GLib.Variant("(ii)", args) if args else None)
-
-    def properties(self):
-        return self.call(self.items[-1], "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
-                         "GetAll", GLib.Variant("(s)", (ITEM,)))[0]
+    def item(self, method, args, interface=ITEM):
+        return self.call(self.items[-1], "/StatusNotifierItem", interface, method, args)
 
     def leave(self):
         self.bus.close_sync(None)
@@ -101,13 +92,18 @@ def registered_item(s, process, watcher):
     wait_for(lambda: all(hidden(s, w) for w in s.windows_named("Vobrik", process))
              and s.tray_icon(process) is None, "the item alone to hold the hidden frame")
 
+TESTS = {}
 
-def test_status_notifier_item_then_its_watcher_goes(s, tray):
+
+@gui_test("StatusNotifierItemThenXEmbed", wm=True, table=TESTS)
+@gui_test("StatusNotifierItemThenNoTray", tray=False, wm=True, table=TESTS)
+def test_status_notifier_item_then_its_watcher_goes(s):
+    tray = s.x.selection_owner("_NET_SYSTEM_TRAY_S0")
     address = private_bus(s)
     watcher = Watcher(address)
     process = s.start("HIDE", DBUS_SESSION_BUS_ADDRESS=address)
     registered_item(s, process, watcher)
-    found = watcher.properties()
+    found = watcher.item("GetAll", GLib.Variant("(s)", (ITEM,)), "org.freedesktop.DBus.Properties")[0]
     assert {k: found[k] for k in ("Id", "Title", "IconName", "ItemIsMenu")} == \
         {"Id": "vobrik", "Title": "Vobrik", "IconName": "vobrik", "ItemIsMenu": False}, found
     assert found["ToolTip"][2] == "Vobrik", found["ToolTip"]
@@ -116,7 +112,7 @@ def test_status_notifier_item_then_its_watcher_goes(s, tray):
     assert pixmaps[32] == icon_argb(), "the 32-pixel icon is not the ARGB picture"
 
     for method in ("Activate", "ContextMenu"):
-        watcher.item(method, 0, 0)
+        watcher.item(method, GLib.Variant("(ii)", (0, 0)))
         frame = s.frame(process)
         wait_for(lambda: s.x.viewable(frame), f"{method} to show the frame")
         s.click_dialog_units(frame, *CLOSE_BUTTON)
@@ -131,15 +127,15 @@ def test_status_notifier_item_then_its_watcher_goes(s, tray):
         registered_item(s, process, Watcher(address))
 
 
-def test_without_a_tray_quit_no_stays_minimised(s, tray):
+@gui_test("WithoutTrayQuitNoStaysMinimised", tray=False, wm=True, table=TESTS)
+def test_without_a_tray_quit_no_stays_minimised(s):
     process = s.start()
     frame = s.frame(process)
     wait_for(lambda: s.x.viewable(frame), "the frame to show")
     assert minimisable(s, frame), "the window manager is told the frame cannot be minimised"
     s.wait_active(frame)
     s.click_dialog_units(frame, *QUIT_BUTTON)
-    box = wait_for(lambda: next(iter(s.windows_named("Confirmation", process)), None),
-                   "the quit question")
+    box = s.window_named("Confirmation", process)
     s.wait_active(box)
     s.key("alt+n")
     wait_for(lambda: s.x.iconic(frame), '"Non" to leave the frame minimised')
@@ -154,7 +150,8 @@ def test_without_a_tray_quit_no_stays_minimised(s, tray):
     assert process.poll() is None, "a close request on the frame on screen ended the program"
 
 
-def test_a_tray_that_comes_late_takes_the_hidden_frame(s, tray):
+@gui_test("LateTrayTakesTheHiddenFrame", tray=False, wm=True, table=TESTS)
+def test_a_tray_that_comes_late_takes_the_hidden_frame(s):
     process = s.start("HIDE")
     frame = s.frame(process)
     wait_for(lambda: s.x.iconic(frame), "a hidden start to minimise the frame")
@@ -167,24 +164,5 @@ def test_a_tray_that_comes_late_takes_the_hidden_frame(s, tray):
     assert minimisable(s, frame) and process.poll() is None
 
 
-TESTS = {
-    # name: (function, tray host)
-    "StatusNotifierItemThenXEmbed": (test_status_notifier_item_then_its_watcher_goes, True),
-    "StatusNotifierItemThenNoTray": (test_status_notifier_item_then_its_watcher_goes, False),
-    "WithoutTrayQuitNoStaysMinimised": (test_without_a_tray_quit_no_stays_minimised, False),
-    "LateTrayTakesTheHiddenFrame": (test_a_tray_that_comes_late_takes_the_hidden_frame, False),
-}
-
-
-def main():
-    if len(sys.argv) == 2 and sys.argv[1] == "--list":
-        print("\n".join(TESTS))
-        return 0
-    program, screenshots, name = sys.argv[1:4]
-    function, tray = TESTS[name]
-    return run(name, lambda s: function(s, tray), os.path.abspath(program),
-               os.path.join(os.path.abspath(screenshots), name), tray=tray, wm=True)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(TESTS))

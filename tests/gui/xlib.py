@@ -12,21 +12,19 @@ Window = ctypes.c_ulong
 Atom = ctypes.c_ulong
 
 
+def _fields(kind, names):
+    return [(name, kind) for name in names.split()]
+
+
 class XWindowAttributes(ctypes.Structure):
-    _fields_ = [
-        ("x", ctypes.c_int), ("y", ctypes.c_int),
-        ("width", ctypes.c_int), ("height", ctypes.c_int),
-        ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
-        ("visual", ctypes.c_void_p), ("root", Window),
-        ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
-        ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
-        ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
-        ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
-        ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int),
-        ("all_event_masks", ctypes.c_long), ("your_event_mask", ctypes.c_long),
-        ("do_not_propagate_mask", ctypes.c_long), ("override_redirect", ctypes.c_int),
-        ("screen", ctypes.c_void_p),
-    ]
+    _fields_ = (_fields(ctypes.c_int, "x y width height border_width depth")
+                + [("visual", ctypes.c_void_p), ("root", Window)]
+                + _fields(ctypes.c_int, "c_class bit_gravity win_gravity backing_store")
+                + _fields(ctypes.c_ulong, "backing_planes backing_pixel")
+                + [("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong)]
+                + _fields(ctypes.c_int, "map_installed map_state")
+                + _fields(ctypes.c_long, "all_event_masks your_event_mask do_not_propagate_mask")
+                + [("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)])
 
 
 class XClientMessageEvent(ctypes.Structure):
@@ -42,33 +40,19 @@ class XEvent(ctypes.Union):
     _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-_x.XOpenDisplay.restype = ctypes.c_void_p
-_x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-_x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-_x.XDefaultRootWindow.restype = Window
-_x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-_x.XInternAtom.restype = Atom
-_x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-_x.XGetSelectionOwner.restype = Window
-_x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, Atom]
-_x.XQueryTree.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(Window), ctypes.POINTER(Window),
-                          ctypes.POINTER(ctypes.POINTER(Window)), ctypes.POINTER(ctypes.c_uint)]
-_x.XFree.argtypes = [ctypes.c_void_p]
-_x.XFetchName.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(ctypes.c_char_p)]
-_x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(XWindowAttributes)]
-_x.XTranslateCoordinates.argtypes = [ctypes.c_void_p, Window, Window, ctypes.c_int, ctypes.c_int,
-                                     ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
-                                     ctypes.POINTER(Window)]
-_x.XSendEvent.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_long,
-                          ctypes.POINTER(XEvent)]
-_x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-_x.XGetWindowProperty.argtypes = [ctypes.c_void_p, Window, Atom, ctypes.c_long, ctypes.c_long,
-                                  ctypes.c_int, Atom, ctypes.POINTER(Atom),
-                                  ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
-                                  ctypes.POINTER(ctypes.c_ulong),
-                                  ctypes.POINTER(ctypes.c_void_p)]
-_x.XSetErrorHandler.restype = ctypes.c_void_p
-_x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+_D, _P, _I, _L, _UL = ctypes.c_void_p, ctypes.POINTER, ctypes.c_int, ctypes.c_long, ctypes.c_ulong
+for _name, _result, _arguments in [
+        ("XOpenDisplay", _D, [ctypes.c_char_p]), ("XCloseDisplay", _I, [_D]),
+        ("XDefaultRootWindow", Window, [_D]), ("XInternAtom", Atom, [_D, ctypes.c_char_p, _I]),
+        ("XGetSelectionOwner", Window, [_D, Atom]), ("XFree", _I, [_D]), ("XSync", _I, [_D, _I]),
+        ("XQueryTree", _I, [_D, Window, _P(Window), _P(Window), _P(_P(Window)), _P(ctypes.c_uint)]),
+        ("XGetWindowAttributes", _I, [_D, Window, _P(XWindowAttributes)]),
+        ("XTranslateCoordinates", _I, [_D, Window, Window, _I, _I, _P(_I), _P(_I), _P(Window)]),
+        ("XSendEvent", _I, [_D, Window, _I, _L, _P(XEvent)]),
+        ("XGetWindowProperty", _I, [_D, Window, Atom, _L, _L, _I, Atom, _P(Atom), _P(_I), _P(_UL),
+                                    _P(_UL), _P(_D)]),
+        ("XSetErrorHandler", _D, [_D])]:
+    getattr(_x, _name).restype, getattr(_x, _name).argtypes = _result, _arguments
 
 # Windows come and go while the tests look at them; an error about a window
 # that has just gone is expected and must not end the test process.
@@ -116,17 +100,8 @@ class Display:
             yield from self.tree(child, ancestors + (child,))
 
     def name(self, window):
-        """The window's title: _NET_WM_NAME in UTF-8, or else WM_NAME, which
-        GTK writes in Latin-1 when the title is not plain ASCII."""
-        title = self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING")
-        if title:
-            return title.decode("utf-8", "replace")
-        text = ctypes.c_char_p()
-        if not _x.XFetchName(self.handle, window, ctypes.byref(text)) or not text.value:
-            return None
-        value = text.value.decode("latin-1")
-        _x.XFree(text)
-        return value
+        """The window's title as GTK sets it, in UTF-8 (its WM_NAME is Latin-1)."""
+        return self.property_bytes(window, "_NET_WM_NAME", "UTF8_STRING").decode("utf-8", "replace") or None
 
     def attributes(self, window):
         attributes = XWindowAttributes()
@@ -144,31 +119,29 @@ class Display:
                                  ctypes.byref(y), ctypes.byref(child))
         return x.value, y.value, attributes.width, attributes.height
 
-    def _property(self, window, name, kind):
+    def _property(self, window, name, kind, size):
+        """The property's items if they are size bits wide: longs, or bytes."""
         actual_type, actual_format = Atom(), ctypes.c_int()
-        items, after = ctypes.c_ulong(), ctypes.c_ulong()
-        data = ctypes.c_void_p()
+        items, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
         wanted = 0 if kind == "AnyPropertyType" else self.atom(kind)
         if _x.XGetWindowProperty(self.handle, window, self.atom(name), 0, 1024, 0, wanted,
                                  ctypes.byref(actual_type), ctypes.byref(actual_format),
                                  ctypes.byref(items), ctypes.byref(after),
                                  ctypes.byref(data)) != 0 or not data.value:
-            return None, 0, 0
-        return data, actual_format.value, items.value
+            return [] if size == 32 else b""
+        right = actual_format.value == size
+        if size == 32:
+            value = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:items.value] if right else []
+        else:
+            value = ctypes.string_at(data, items.value) if right else b""
+        _x.XFree(data)
+        return value
 
     def property_longs(self, window, name, kind="AnyPropertyType"):
-        data, size, count = self._property(window, name, kind)
-        values = ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[:count] if size == 32 else []
-        if data is not None:
-            _x.XFree(data)
-        return values
+        return self._property(window, name, kind, 32)
 
     def property_bytes(self, window, name, kind="AnyPropertyType"):
-        data, size, count = self._property(window, name, kind)
-        value = ctypes.string_at(data, count) if size == 8 else b""
-        if data is not None:
-            _x.XFree(data)
-        return value
+        return self._property(window, name, kind, 8)
 
     def iconic(self, window):
         self.sync()
