@@ -546,6 +546,35 @@ std::string ExportICalendar(const std::vector<TAlarm>& alarms, const std::string
     return text ? std::string(text.get()) : std::string();
 }
 
+namespace {
+
+// A zone whose rules repeat more often than yearly is not a real time zone,
+// and libical expands such a rule step by step from its first onset: an
+// hourly rule from 1601 takes minutes. Dropped, its events are skipped as
+// being in an unknown zone.
+void DropRunawayZones(icalcomponent* calendar) {
+    std::vector<icalcomponent*> runaway;
+    for (icalcomponent* zone = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT);
+         zone; zone = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
+        for (icalcomponent* rule = icalcomponent_get_first_component(zone, ICAL_ANY_COMPONENT); rule;
+             rule = icalcomponent_get_next_component(zone, ICAL_ANY_COMPONENT)) {
+            for (icalproperty* recur = icalcomponent_get_first_property(rule, ICAL_RRULE_PROPERTY);
+                 recur; recur = icalcomponent_get_next_property(rule, ICAL_RRULE_PROPERTY)) {
+                const icalrecurrencetype freq = icalproperty_get_rrule(recur);
+                if (freq.freq != ICAL_YEARLY_RECURRENCE && freq.freq != ICAL_MONTHLY_RECURRENCE &&
+                    std::find(runaway.begin(), runaway.end(), zone) == runaway.end())
+                    runaway.push_back(zone);
+            }
+        }
+    }
+    for (icalcomponent* zone : runaway) {
+        icalcomponent_remove_component(calendar, zone);
+        icalcomponent_free(zone);
+    }
+}
+
+} // namespace
+
 TICalendarImport ImportICalendar(std::string_view text, int32_t now) {
     QuietLibical();
     TICalendarImport result;
@@ -554,8 +583,10 @@ TICalendarImport ImportICalendar(std::string_view text, int32_t now) {
         result.Error += NothingImported;
         return result;
     }
-    for (const TComponent& calendar : calendars)
+    for (const TComponent& calendar : calendars) {
+        DropRunawayZones(calendar.get());
         ImportCalendar(calendar.get(), now, result);
+    }
     return result;
 }
 
