@@ -5,9 +5,10 @@ comes from a listed package or from one they depend on."""
 import glob, os, re, shutil, subprocess, sys
 
 source, build = sys.argv[1], sys.argv[2]
-PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "xwininfo", "convert",
+PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "convert",
             "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
             "dbus-daemon"]
+MODULES = ["Xlib", "gi"]  # Debian's Python modules the GUI tests import
 
 
 
@@ -52,6 +53,8 @@ for call in re.findall(r"pkg_check_modules\(([^)]*)\)", cmake_text):
         if module not in ("REQUIRED", "IMPORTED_TARGET", "QUIET"):
             pcdir = run("pkg-config", "--variable=pcfiledir", module).strip()
             files["pkg-config " + module] = os.path.join(pcdir, module + ".pc")
+for module in MODULES:
+    files["python3 " + module] = run("/usr/bin/python3", "-c", f"import {module}; print({module}.__file__)").strip()
 for program in PROGRAMS:
     files[program] = shutil.which(program, path="/usr/bin:/bin") or "/usr/bin/" + program
 
