@@ -41,12 +41,6 @@ struct TypedDialog : IAlarmEditDialog {
     }
 };
 
-std::vector<unsigned char> Image(const TAlarm& alarm) {
-    std::vector<unsigned char> image(AlarmRecordSize);
-    EncodeAlarm(alarm, *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(image.data()));
-    return image;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -77,14 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOBRIK_FUZZ_CHECK(table.AlarmCount == 1 && table.Alarms[0].get() == alarm);
     VOBRIK_FUZZ_CHECK(alarm->Id == original.Id && Terminated(alarm->Message));
     if (!accepted) { // every confirmation refused for its date, or none
-        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns && Image(*alarm) == Image(original));
+        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns && FileImage({*alarm}) == FileImage({original}));
         return 0;
     }
     VOBRIK_FUZZ_CHECK(alarm->Type == original.Type ||
                       (alarm->Type >= atOnce && alarm->Type <= atEveryDays));
     std::vector<unsigned char> saved;
     VOBRIK_FUZZ_CHECK(ReadWholeFile(files, path, saved) == TReadResult::Read);
-    VOBRIK_FUZZ_CHECK(saved == Image(*alarm));
+    VOBRIK_FUZZ_CHECK(saved == FileImage({*alarm}));
     TAlarmEditXfer again;
     FillEditXfer(*alarm, again);
     VOBRIK_FUZZ_CHECK(ShowsTerminatedFields(again));

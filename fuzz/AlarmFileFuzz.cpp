@@ -75,7 +75,7 @@ std::vector<TRecord> Records(const TAlarmTable& table, bool recurring = false,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("ALARMS.VBK");
-    vobrik::fuzz::WriteScratchFile(path, data, size);
+    test::WriteBytes(path, {data, data + size});
     FakeList list, reloadedList;
     FakeMessages messages;
     FakeClock clock;

@@ -21,10 +21,6 @@ inline std::string ScratchPath(const char* name) {
     return dir.Path(name);
 }
 
-inline void WriteScratchFile(const std::string& path, const unsigned char* data, size_t size) {
-    test::WriteBytes(path, {data, data + size});
-}
-
 inline test::FaultyFileOps& UnsyncedFiles() {
     static test::FaultyFileOps files;
     files.Sync = false;

@@ -16,9 +16,7 @@ namespace {
 
 using namespace vobrik;
 
-// 2026-10-25 02:30 in Paris, the zone every harness reads: the hour the
-// autumn change repeats.
-constexpr int32_t Now = 1792888200;
+using vobrik::fuzz::Now;
 
 // The local clock reading, the kind, and the message without the spaces that
 // end it, which libical drops from any value.

@@ -49,7 +49,7 @@ void PaintSummary(const std::string& path, int32_t width) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = vobrik::fuzz::ScratchPath("FETES.TXT");
-    vobrik::fuzz::WriteScratchFile(path, data, size);
+    test::WriteBytes(path, {data, data + size});
     for (const auto& [when, capacity] : Lookups) {
         const size_t bytes = std::max(capacity + 1, sizeof NameDaysNotFound);
         const auto out = std::make_unique<char[]>(bytes);

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("VOBRIK.INI");
     static const std::string copy = vobrik::fuzz::ScratchPath("COPY.INI");
-    vobrik::fuzz::WriteScratchFile(path, data, size);
+    test::WriteBytes(path, {data, data + size});
     test::FakeMessages messages;
     TSettings settings, again, reread;
     VOBRIK_FUZZ_CHECK(LoadSettings(settings, messages, files, path) && messages.Log.empty());

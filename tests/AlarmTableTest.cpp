@@ -27,16 +27,12 @@ struct Record {
 
 // The file images of the records, one after another.
 std::vector<unsigned char> Images(std::initializer_list<Record> records) {
-    std::vector<unsigned char> bytes;
+    std::vector<TAlarm> alarms;
     for (const Record& r : records) {
-        TAlarm alarm;
-        alarm.When = r.When, alarm.Type = r.Type, alarm.EveryDays = r.EveryDays, alarm.Id = r.Id;
-        SetAlarmMessage(alarm, r.Message);
-        unsigned char image[AlarmRecordSize];
-        EncodeAlarm(alarm, image);
-        bytes.insert(bytes.end(), image, image + AlarmRecordSize);
+        alarms.push_back({r.When, {}, r.Type, r.EveryDays, r.Id});
+        SetAlarmMessage(alarms.back(), r.Message);
     }
-    return bytes;
+    return FileImage(alarms);
 }
 
 class AlarmTable : public ::testing::Test, protected TCoreRig {
@@ -120,11 +116,10 @@ TEST_F(AlarmTable, ModifyAndDeleteActOnTheSelectedLineAndDeleteAlwaysSaves) {
 }
 
 TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
-    std::vector<unsigned char> bytes;
-    for (int i = 0; i < 103; ++i) {
-        const auto image = Images({{i, ("n" + std::to_string(i)).c_str()}});
-        bytes.insert(bytes.end(), image.begin(), image.end());
-    }
+    std::vector<TAlarm> alarms(103);
+    for (int i = 0; i < 103; ++i)
+        alarms[i].When = i, SetAlarmMessage(alarms[i], ("n" + std::to_string(i)).c_str());
+    const auto bytes = FileImage(alarms);
     Load(bytes);
     EXPECT_EQ(TAlarmTable::MaxAlarms, Table.AlarmCount);
     EXPECT_EQ(1u, Messages.Log.size()) << "the user is told";
@@ -149,11 +144,10 @@ class FileFaults : public AlarmTable {
                 static_cast<uint8_t>(i % 4 + 1), i);
     }
     std::vector<unsigned char> Image() const {
-        std::vector<unsigned char> bytes(Table.AlarmCount * AlarmRecordSize);
+        std::vector<TAlarm> alarms;
         for (int i = 0; i < Table.AlarmCount; ++i)
-            EncodeAlarm(*Table.Alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
-                                              &bytes[i * AlarmRecordSize]));
-        return bytes;
+            alarms.push_back(*Table.Alarms[i]);
+        return FileImage(alarms);
     }
     void ExpectSaved() {
         EXPECT_TRUE(Table.SaveAlarms());

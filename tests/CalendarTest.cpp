@@ -99,15 +99,6 @@ TEST(Calendar, NameDaysJoinTheLinesOfTheDayBelowTheCapacity) {
         EXPECT_EQ(std::string(NotFound, std::min<size_t>(capacity, 27)), LookUp("", capacity, 5, 1, false));
 }
 
-TEST(Calendar, NameDayFileThatCannotBeOpenedIsReported) {
-    TempDir dir;
-    char out[200];
-    FakeMessages messages;
-    LookupNameDaysIn(messages, 0, out, 199, dir.Path("gone").c_str());
-    EXPECT_STREQ("", out);
-    EXPECT_EQ(std::vector<std::string>{"File Access Error"}, messages.Log);
-}
-
 TEST(Calendar, SearchPathCountsAPathTooLongForTheBufferAsNotFound) {
     TempDir dir;
     const std::string full = dir.Path("vobrik-probe.txt");

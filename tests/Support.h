@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -212,18 +213,16 @@ struct TextDC : TDC {
 };
 
 // Sets TZ (or another variable) for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : Name(name), HadOld(std::getenv(name) != nullptr) {
-        Old = HadOld ? std::getenv(name) : "";
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value) : Name(name) {
+        if (const char* old = std::getenv(name))
+            Old = old;
         setenv(name, value, 1), tzset();
     }
-    ~ScopedEnv() { HadOld ? setenv(Name.c_str(), Old.c_str(), 1) : unsetenv(Name.c_str()), tzset(); }
+    ~ScopedEnv() { Old ? setenv(Name.c_str(), Old->c_str(), 1) : unsetenv(Name.c_str()), tzset(); }
     ScopedEnv(const ScopedEnv&) = delete;
-
-  private:
-    std::string Name, Old;
-    bool HadOld;
+    std::string Name;
+    std::optional<std::string> Old;
 };
 
 struct ScopedTz : ScopedEnv {
@@ -269,6 +268,14 @@ inline std::string ShowLocal(int32_t when) { // "YYYY-MM-DD HH:MM:SS"
 inline std::vector<unsigned char> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The file image of these records, one after another.
+inline std::vector<unsigned char> FileImage(const std::vector<TAlarm>& alarms) {
+    std::vector<unsigned char> bytes(alarms.size() * AlarmRecordSize);
+    for (size_t i = 0; i < alarms.size(); ++i)
+        EncodeAlarm(alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(&bytes[i * AlarmRecordSize]));
+    return bytes;
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
