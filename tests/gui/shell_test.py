@@ -96,40 +96,32 @@ def screen_pixels(path, width=1024):
 
 # -- start-up, the tray icon, hiding and quitting ---------------------------
 
-@gui_test("StartUpShowsOrHidesTheFrame")
-def test_start_up_shows_or_hides_the_frame(s):
-    for settings, args, hidden in [(None, (), False), (None, ("hide",), True),
-                                   (b"hide=1\r\n", (), True)]:
-        if settings:
-            s.write("VOBRIK.INI", settings)
-        process = s.start(*args)
-        if hidden:
-            started_hidden(s, process)
-        else:
-            started_visible(s, process)
-            s.sync_with(process)
-        assert s.read("ALARMS.VBK") is None, "the reminder file was written at start"
-        assert s.read("VOBRIK.INI") == settings, "settings were written without a click"
-        process.send_signal(signal.SIGTERM)
-        assert s.exit_code(process) == 0
-        wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
-
-
 def opengl_mapped(process):
     with open(f"/proc/{process.pid}/maps") as f:
         return {line.split()[-1] for line in f if re.search(r"/lib(E?GL|GLX)\b|_dri\.so|libLLVM", line)}
 
 
-@gui_test("OpenGLOnlyWhenTheUserAsks")
-def test_opengl_is_loaded_only_when_the_user_asks(s):
+@gui_test("StartUpShowsOrHidesTheFrame")
+def test_start_up_shows_or_hides_the_frame(s):
     # Each copy is the first GTK client of the server, for which GTK would
-    # load the GL driver to choose its visuals.
-    for env, wanted in (({}, False), ({"GDK_GL": "always"}, True)):
-        process = s.start("HIDE", **env)
-        started_hidden(s, process)
-        assert bool(opengl_mapped(process)) == wanted, (env, opengl_mapped(process))
+    # load the GL driver to choose its visuals: only when the user asks.
+    for settings, args, env, hidden in [(None, (), {}, False), (None, ("hide",), {}, True),
+                                        (None, ("HIDE",), {"GDK_GL": "always"}, True),
+                                        (b"hide=1\r\n", (), {}, True)]:
+        if settings:
+            s.write("VOBRIK.INI", settings)
+        process = s.start(*args, **env)
+        if hidden:
+            started_hidden(s, process)
+        else:
+            started_visible(s, process)
+            s.sync_with(process)
+        assert bool(opengl_mapped(process)) == bool(env), (env, opengl_mapped(process))
+        assert s.read("ALARMS.VBK") is None, "the reminder file was written at start"
+        assert s.read("VOBRIK.INI") == settings, "settings were written without a click"
         process.send_signal(signal.SIGTERM)
         assert s.exit_code(process) == 0
+        wait_for(lambda: s.tray_icon(process) is None, "the tray icon to go")
 
 
 @gui_test("TrayPressesShowTheFrame")
