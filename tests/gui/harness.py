@@ -82,9 +82,7 @@ class Session:
         try:
             self._start_display()
             if wm:
-                self._spawn(["openbox", "--sm-disable"])
-                wait_for(lambda: self.x.property_longs(self.x.root, "_NET_SUPPORTING_WM_CHECK"),
-                         "the window manager")
+                self._start_window_manager()
             if tray:
                 self.start_tray()
         except BaseException:
@@ -118,6 +116,21 @@ class Session:
             raise TimedOut("Xvfb did not give its display number")
         self.display = ":" + number
         self.x = xlib.Display(self.display)
+
+    def _start_window_manager(self):
+        """Openbox can read requests while it starts and leave them unanswered
+        until another one comes (the tray's panel and a ring dialog then never
+        show): a window of ours is mapped again until it takes it, and only
+        then do other clients start."""
+        self._spawn(["openbox", "--sm-disable"])
+        probe = self.x.new_window()
+
+        def taken():
+            self.x.map(probe)
+            return wait_for(lambda: probe in self.x.property_longs(self.x.root, "_NET_CLIENT_LIST"),
+                            None, timeout=0.5)
+        wait_for(taken, "the window manager to take a window")
+        self.x.destroy(probe)
 
     def start_tray(self):
         tray = self._spawn(["trayer", "--edge", "top", "--align", "right",

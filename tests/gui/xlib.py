@@ -74,6 +74,17 @@ class Display:
         self.sync()
         return (self.property_longs(self.root, "_NET_ACTIVE_WINDOW") or [0])[0]
 
+    def new_window(self):
+        return self.d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent).id
+
+    def map(self, window):
+        self._ask(window, lambda w: w.map())
+        self.sync()
+
+    def destroy(self, window):
+        self._ask(window, lambda w: w.destroy())
+        self.sync()
+
     def send_delete_window(self, window):
         """A close request, as a window manager sends it for the close box."""
         request = event.ClientMessage(window=window, client_type=self.atom("WM_PROTOCOLS"),
