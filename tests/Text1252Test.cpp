@@ -6,13 +6,8 @@ namespace vobrik {
 namespace {
 
 TEST(Text1252, FrenchLettersBecomeTheirUtf8Forms) {
-    EXPECT_EQ("F\xC3\xAA"
-              "tes",
-              Utf8FromWindows1252("F\xEAtes"));
-    EXPECT_EQ("\xC3\x8A"
-              "tes vous s\xC3\xBB"
-              "r",
-              Utf8FromWindows1252("\xCAtes vous s\xFBr"));
+    EXPECT_EQ("F\xC3\xAAtes", Utf8FromWindows1252("F\xEAtes"));
+    EXPECT_EQ("\xC3\x8Ates vous s\xC3\xBBr", Utf8FromWindows1252("\xCAtes vous s\xFBr"));
     EXPECT_EQ("\xE2\x82\xAC \xC5\x93 \xE2\x80\x99", Utf8FromWindows1252("\x80 \x9C \x92"));
 }
 

@@ -7,12 +7,13 @@ import fcntl
 import functools
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
 
 from harness import DEADLINE, wait_for
-from shell_test import (QUIT_BUTTON, gui_test, main, records, started_hidden,
+from shell_test import (NO_SUMMARY, QUIT_BUTTON, gui_test, main, records, started_hidden,
                         started_visible)
 
 TESTS = {}  # name: (function, tray host, window manager)
@@ -94,13 +95,16 @@ def test_commands_go_to_the_running_copy(s):
     assert s.read("ALARMS.VBK") == b"" and copy.poll() is None
 
 
-@cli_test("BusyCopyRefuses")
-def test_a_copy_with_a_question_open_refuses_at_once(s):
+@cli_test("BusyCopyRefusesAndSigtermEndsIt")
+def test_a_copy_with_a_question_open_refuses_at_once_and_sigterm_ends_it(s):
+    s.write("VOBRIK.INI", NO_SUMMARY)
     copy = s.start()
     s.click_dialog_units(started_visible(s, copy), *QUIT_BUTTON)
     wait_for(lambda: s.windows_named("Confirmation", copy), "the quit question")
     code, _, err = run(s, *ADD)
     assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
+    copy.send_signal(signal.SIGTERM)  # as a session that ends sends it
+    assert s.exit_code(copy) == 0 and s.read("VOBRIK.INI") == NO_SUMMARY
 
 
 @cli_test("CalendarFilesThroughTheRunningCopy")

@@ -17,7 +17,6 @@ import wave
 from harness import DEADLINE, faketime, run, wait_for
 
 RECORD = 213
-DEFAULT_SETTINGS = b"HIDE=0\r\nRESUME=1\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n"
 NO_SUMMARY = b"RESUME=0\r\n"
 
 # Places in the main dialog, in dialog units.
@@ -204,18 +203,6 @@ def test_unsafe_runtime_directory_or_a_lock_without_answer_shows_an_error(s):
             s.wait_active(box)
             s.key("Return")
             assert s.exit_code(process) == 0
-
-
-@gui_test("SigtermDuringAQuestionEnds")
-def test_sigterm_during_the_quit_question_ends_the_program(s):
-    s.write("VOBRIK.INI", DEFAULT_SETTINGS)
-    process = s.start()
-    frame = started_visible(s, process)
-    s.click_dialog_units(frame, *QUIT_BUTTON)
-    wait_for(lambda: s.windows_named("Confirmation", process), "the quit question")
-    process.send_signal(signal.SIGTERM)
-    assert s.exit_code(process) == 0
-    assert s.read("VOBRIK.INI") == DEFAULT_SETTINGS
 
 
 # -- settings ----------------------------------------------------------------
