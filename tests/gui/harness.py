@@ -18,6 +18,8 @@ import traceback
 import xlib
 
 DEADLINE = 20.0  # seconds for any one condition
+# Everything a session starts is killed with the test, even by ctest's SIGKILL.
+DIE_WITH_TEST = ["setpriv", "--pdeathsig", "KILL"]
 POLL = 0.05
 
 
@@ -98,17 +100,18 @@ class Session:
 
     def _spawn(self, argv, **kwargs):
         with self._log(os.path.basename(argv[0])) as log:
-            process = subprocess.Popen(argv, env=kwargs.pop("env", self.env()), stdin=subprocess.DEVNULL,
-                                       stdout=log, stderr=subprocess.STDOUT,
+            process = subprocess.Popen(DIE_WITH_TEST + argv, env=kwargs.pop("env", self.env()),
+                                       stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                        start_new_session=True, **kwargs)
         self.processes.append(process)
         return process
 
     def _start_display(self):
         with self._log("Xvfb") as log:
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
-                                     "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+            xvfb = subprocess.Popen(DIE_WITH_TEST + ["Xvfb", "-displayfd", "1", "-screen", "0",
+                                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log,
+                                    start_new_session=True)
         self.processes.append(xvfb)
         ready = select.select([xvfb.stdout], [], [], DEADLINE)[0]
         number = xvfb.stdout.readline().decode().strip() if ready else ""
