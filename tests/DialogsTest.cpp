@@ -1,5 +1,4 @@
 #include "dialogs/EditAlarm.h"
-#include "dialogs/InputGuard.h"
 
 #include "Support.h"
 
@@ -152,18 +151,6 @@ TEST_F(EditAlarm, RepeatedAutumnHourIsReadWithTheOldDaylightSavingFlag) {
     Table.Alarms[0]->When = Local(2026, 8, 1, 7, 0, 0);
     Confirm("25", "10", "2026", "2", "30");
     EXPECT_EQ(summerReading, Table.Alarms[0]->When);
-}
-
-// Input late in the first second keeps the guard closed until half a second
-// after it; input early in it does not delay the opening.
-TEST(InputGuard, OpensAfterOneSecondAndHalfASecondWithoutInput) {
-    TInputGuard late(0), early(0);
-    EXPECT_TRUE(late.Discard(900));
-    EXPECT_FALSE(late.Check(1399));
-    EXPECT_FALSE(late.Discard(1400)) << "a key pressed now answers the dialog";
-    EXPECT_TRUE(early.Discard(300));
-    EXPECT_FALSE(early.Check(999));
-    EXPECT_TRUE(early.Check(1000));
 }
 
 } // namespace
