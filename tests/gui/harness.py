@@ -98,21 +98,19 @@ class Session:
         self.logs.append(path)
         return open(path, "wb")
 
-    def _spawn(self, argv, **kwargs):
+    def _spawn(self, argv, stdout=None, **kwargs):
+        """Starts argv in a process group of its own; its output, or its error
+        output alone when stdout is given, goes to a log of the session."""
         with self._log(os.path.basename(argv[0])) as log:
             process = subprocess.Popen(DIE_WITH_TEST + argv, env=kwargs.pop("env", self.env()),
-                                       stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL, stdout=stdout or log, stderr=log,
                                        start_new_session=True, **kwargs)
         self.processes.append(process)
         return process
 
     def _start_display(self):
-        with self._log("Xvfb") as log:
-            xvfb = subprocess.Popen(DIE_WITH_TEST + ["Xvfb", "-displayfd", "1", "-screen", "0",
-                                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log,
-                                    start_new_session=True)
-        self.processes.append(xvfb)
+        xvfb = self._spawn(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                            "-nolisten", "tcp", "-noreset"], stdout=subprocess.PIPE)
         ready = select.select([xvfb.stdout], [], [], DEADLINE)[0]
         number = xvfb.stdout.readline().decode().strip() if ready else ""
         if not number:
