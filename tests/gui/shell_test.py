@@ -302,6 +302,29 @@ def test_ring_ignores_a_key_held_as_it_falls_due(s):
     wait_for(lambda: s.read("ALARMS.VBK") == b"", "the pass to save after Valider")
 
 
+@gui_test("StalledSoundDeviceDelaysEachRingByTheBoundAtMost", wm=True)
+def test_stalled_sound_device_delays_each_ring_by_the_bound_at_most(s):
+    # The device's samples go to a pipe that is opened and never read: writes
+    # block once its one page is full, as on a sound server that hangs.
+    os.mkfifo(s.played)
+    reader = os.open(s.played, os.O_RDONLY | os.O_NONBLOCK)
+    fcntl.fcntl(reader, 1031, 4096)  # F_SETPIPE_SZ
+    try:
+        s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "un") + alarm(int(time.time()) - 60, "deux"))
+        s.write("VOBRIK.INI", NO_SUMMARY)
+        process = s.start("HIDE")
+        bound = 1.5 + 2.0  # the sound's length and the margin
+        previous = None
+        for _ in range(2):  # the second ring meets the device still stalled
+            begun = time.monotonic()
+            dialog, seen = s.ring_dialog(process, previous)
+            assert seen - begun < bound + 1.5, f"the ring waited {seen - begun:.1f} s on the device"
+            previous = s.answer_ring(process, "Escape", previous)
+        wait_for(lambda: s.read("ALARMS.VBK") == b"", "both reminders to be settled")
+    finally:
+        os.close(reader)
+
+
 # -- the editor ----------------------------------------------------------------
 
 @gui_test("EditorAddsTheTypedReminder", wm=True)
