@@ -502,21 +502,8 @@ std::string LocalZoneName() {
 }
 
 std::string AlarmUid(const TAlarm& alarm) {
-    // FNV-1a over the record's image without its Id, which the table gives
-    // anew at every start.
-    unsigned char image[AlarmRecordSize];
-    TAlarm content = alarm;
-    content.Id = 0;
-    std::memset(content.Message, 0, AlarmMessageSize);
-    std::memcpy(content.Message, alarm.Message, strnlen(alarm.Message, AlarmMessageSize - 1));
-    EncodeAlarm(content, image);
-    uint64_t hash = 14695981039346656037ULL;
-    for (const unsigned char byte : image) {
-        hash ^= byte;
-        hash *= 1099511628211ULL;
-    }
     char text[32];
-    std::snprintf(text, sizeof text, "%016" PRIx64 "@vobrik", hash);
+    std::snprintf(text, sizeof text, "%016" PRIx64 "@vobrik", ContentHash(alarm));
     return text;
 }
 

@@ -50,4 +50,23 @@ void SetAlarmMessage(TAlarm& alarm, const char* text) {
     std::memcpy(alarm.Message, text, strnlen(text, AlarmMessageSize - 1));
 }
 
+void ContentImage(const TAlarm& alarm, unsigned char (&image)[AlarmRecordSize]) {
+    TAlarm content = alarm;
+    content.Id = 0;
+    std::memset(content.Message, 0, AlarmMessageSize);
+    std::memcpy(content.Message, alarm.Message, strnlen(alarm.Message, AlarmMessageSize - 1));
+    EncodeAlarm(content, image);
+}
+
+uint64_t ContentHash(const TAlarm& alarm) {
+    unsigned char image[AlarmRecordSize];
+    ContentImage(alarm, image);
+    uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char byte : image) {
+        hash ^= byte;
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
 } // namespace vobrik

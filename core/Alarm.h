@@ -33,6 +33,15 @@ void EncodeAlarm(const TAlarm& alarm, unsigned char (&image)[AlarmRecordSize]);
 // stored one does not, so no reader can run past it.
 void DecodeAlarm(const unsigned char (&image)[AlarmRecordSize], TAlarm& alarm);
 
+// The record's image as it would be stored, without what is not its content:
+// the Id the table gives anew at every start and the bytes after the message.
+// Two records with the same content have the same one.
+void ContentImage(const TAlarm& alarm, unsigned char (&image)[AlarmRecordSize]);
+
+// A fingerprint of the content (FNV-1a over ContentImage): the export's UID and
+// the key that names a reminder on the command line.
+uint64_t ContentHash(const TAlarm& alarm);
+
 // Copies text into the Message field, cut at 199 bytes, zero-filled after the end.
 void SetAlarmMessage(TAlarm& alarm, const char* text);
 

@@ -1,5 +1,9 @@
 #include "core/AlarmTable.h"
 
+#include <algorithm>
+#include <map>
+#include <string>
+#include <sys/stat.h>
 #include <utility>
 
 namespace vobrik {
@@ -36,22 +40,45 @@ void TAlarmTable::Clear() {
         Alarms[--AlarmCount].reset();
 }
 
-TLoadResult TAlarmTable::LoadAlarms() {
-    std::vector<unsigned char> contents;
-    switch (ReadWholeFile(Files, FileName_, contents)) {
-    case TReadResult::NoFile:
-        return TLoadResult::NoFile;
-    case TReadResult::Failed:
-        SaveBlocked = true;
-        Messages_->MessageBox(FileAccessError, ErrorCaption, MB_OK);
-        return TLoadResult::OpenFailed;
-    case TReadResult::Read:
-        break;
-    }
+namespace {
 
+TAlarmTable::TStamp StampOf(const std::string& path) {
+    TAlarmTable::TStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return stamp;
+    stamp.Exists = true;
+    stamp.Device = st.st_dev;
+    stamp.Inode = st.st_ino;
+    stamp.Size = static_cast<unsigned long long>(st.st_size);
+    stamp.Modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.Changed = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+// The records of an image by content, each with how many times it is there.
+std::map<std::string, int> Contents(const std::vector<unsigned char>& image) {
+    std::map<std::string, int> counts;
+    for (size_t at = 0; at + AlarmRecordSize <= image.size(); at += AlarmRecordSize) {
+        TAlarm alarm;
+        DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&image[at]), alarm);
+        unsigned char content[AlarmRecordSize];
+        ContentImage(alarm, content);
+        ++counts[std::string(content, content + AlarmRecordSize)];
+    }
+    return counts;
+}
+
+} // namespace
+
+bool TAlarmTable::TStamp::operator==(const TStamp& other) const {
+    return Exists == other.Exists && Device == other.Device && Inode == other.Inode &&
+           Size == other.Size && Modified == other.Modified && Changed == other.Changed;
+}
+
+void TAlarmTable::Take(const std::vector<unsigned char>& contents) {
     Clear();
     Overflow.clear();
-    SaveBlocked = false;
     const size_t whole = contents.size() / AlarmRecordSize; // an incomplete tail is dropped
     for (size_t r = 0; r < whole; ++r) {
         const unsigned char* image = contents.data() + r * AlarmRecordSize;
@@ -64,23 +91,97 @@ TLoadResult TAlarmTable::LoadAlarms() {
         alarm->Id = NextId++;
         Alarms[AlarmCount++] = std::move(alarm);
     }
+    Base.assign(contents.begin(), contents.begin() + whole * AlarmRecordSize);
+}
+
+TLoadResult TAlarmTable::LoadAlarms() {
+    std::vector<unsigned char> contents;
+    const TStamp stamp = StampOf(FileName_);
+    switch (ReadWholeFile(Files, FileName_, contents)) {
+    case TReadResult::NoFile:
+        Stamp = stamp;
+        return TLoadResult::NoFile;
+    case TReadResult::Failed:
+        SaveBlocked = true;
+        Messages_->MessageBox(FileAccessError, ErrorCaption, MB_OK);
+        return TLoadResult::OpenFailed;
+    case TReadResult::Read:
+        break;
+    }
+
+    SaveBlocked = false;
+    Stamp = stamp;
+    Take(contents);
     RefreshAlarmList();
     if (!Overflow.empty())
         Messages_->MessageBox(TooManyInFileText, CapacityCaption, MB_OK);
     return TLoadResult::Loaded;
 }
 
-bool TAlarmTable::SaveAlarms() {
+bool TAlarmTable::ReloadIfChanged() {
+    if (StampOf(FileName_) == Stamp)
+        return false;
+    LoadAlarms();
+    return true;
+}
+
+std::vector<unsigned char> TAlarmTable::Image() const {
     std::vector<unsigned char> image(static_cast<size_t>(AlarmCount) * AlarmRecordSize);
     for (int i = 0; i < AlarmCount; ++i)
         EncodeAlarm(*Alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
                                     &image[i * AlarmRecordSize]));
     image.insert(image.end(), Overflow.begin(), Overflow.end());
+    return image;
+}
 
-    if (SaveBlocked || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
+bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
+    std::vector<unsigned char> theirs;
+    switch (ReadWholeFile(Files, FileName_, theirs)) {
+    case TReadResult::Failed:
+        return false; // never replace what could not be read
+    case TReadResult::NoFile:
+        return true; // a file that went away is written anew, whole
+    case TReadResult::Read:
+        break;
+    }
+    std::map<std::string, int> removed = Contents(Base);
+    std::map<std::string, int> added = Contents(image);
+    for (auto& [content, count] : removed) {
+        int& kept = added[content];
+        const int both = std::min(count, kept);
+        count -= both;
+        kept -= both;
+    }
+    std::vector<unsigned char> merged;
+    for (size_t at = 0; at + AlarmRecordSize <= theirs.size(); at += AlarmRecordSize) {
+        const std::map<std::string, int> one(
+            Contents({theirs.begin() + at, theirs.begin() + at + AlarmRecordSize}));
+        int& gone = removed[one.begin()->first];
+        if (gone > 0)
+            --gone;
+        else
+            merged.insert(merged.end(), theirs.begin() + at, theirs.begin() + at + AlarmRecordSize);
+    }
+    for (const auto& [content, count] : added)
+        for (int n = 0; n < count; ++n)
+            merged.insert(merged.end(), content.begin(), content.end());
+    Take(merged);
+    RefreshAlarmList();
+    image = Image();
+    return true;
+}
+
+bool TAlarmTable::SaveAlarms() {
+    std::vector<unsigned char> image = Image();
+    bool ok = !SaveBlocked;
+    if (ok && !(StampOf(FileName_) == Stamp))
+        ok = MergeWithFile(image);
+    if (!ok || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
         Messages_->MessageBox(FileWriteError, ErrorCaption, MB_OK);
         return false;
     }
+    Base.assign(image.begin(), image.end());
+    Stamp = StampOf(FileName_);
     return true;
 }
 

@@ -31,8 +31,13 @@ class TAlarmTable {
     int32_t NextId = 1;
 
     TLoadResult LoadAlarms();
-    // False when the file could not be written; the user has been told.
+    // False when the file could not be written; the user has been told. A
+    // file that someone else changed since it was last read or written is
+    // read first: this table's own changes since then are applied to what it
+    // holds now, and the table takes the result.
     bool SaveAlarms();
+    // Reads the file again if someone else has changed it; true if so.
+    bool ReloadIfChanged();
     void RefreshAlarmList();
 
     void AddAlarm(IAlarmEditor& editor);
@@ -52,9 +57,23 @@ class TAlarmTable {
     // a box on the screen; gives the previous receiver.
     IMessages& SwapMessages(IMessages& messages);
 
+    // What identifies the file's content on disk: when it differs from what
+    // the table last read or wrote, someone else has written the file.
+    struct TStamp {
+        bool Exists = false;
+        unsigned long long Device = 0, Inode = 0, Size = 0;
+        long long Modified = 0, Changed = 0;
+        bool operator==(const TStamp& other) const;
+    };
+
   private:
     int FindSelected();
     void Clear();
+    // Takes whole records as the table and its overflow.
+    void Take(const std::vector<unsigned char>& contents);
+    std::vector<unsigned char> Image() const;
+    // This table's changes since Base, applied to the file as it is now.
+    bool MergeWithFile(std::vector<unsigned char>& image);
 
     IAlarmList& List;
     IMessages* Messages_;
@@ -67,6 +86,9 @@ class TAlarmTable {
     // Set when the file exists but could not be read: replacing it would lose
     // every reminder it holds.
     bool SaveBlocked = false;
+    // The file's records and stamp as last read or written.
+    std::vector<unsigned char> Base;
+    TStamp Stamp;
 };
 
 } // namespace vobrik

@@ -105,14 +105,29 @@ TEST_F(AlarmTable, ModifyAndDeleteActOnTheSelectedLineAndDeleteAlwaysSaves) {
     ASSERT_EQ(1u, Editor.Slots.size());
     EXPECT_STREQ("b", Table.Alarms[Editor.Slots[0]]->Message);
 
-    WriteBytes(File, {1, 2, 3});
+    std::remove(File.c_str());
     Table.DeleteSelectedAlarm();
     EXPECT_EQ((std::vector<std::string>{"a", "c"}), List.Texts());
     EXPECT_EQ(Images({{10, "a", atOnce, 0, 2}, {30, "c", atOnce, 0, 1}}), ReadBytes(File));
 
-    WriteBytes(File, {1, 2, 3});
+    std::remove(File.c_str());
     Table.DeleteSelectedAlarm(); // nothing selected: nothing removed, the file written again
     EXPECT_EQ(2 * AlarmRecordSize, ReadBytes(File).size());
+}
+
+TEST_F(AlarmTable, ASaveAppliesItsChangesToAFileChangedBehindIt) {
+    Load(Images({{10, "a"}, {20, "b"}}));
+    // Another program adds "x" and drops "a"; this table then deletes "b".
+    WriteBytes(File, Images({{20, "b"}, {5, "x"}}));
+    List.Selected = 1;
+    Table.DeleteSelectedAlarm();
+    EXPECT_EQ((std::vector<std::string>{"x"}), List.Texts());
+    EXPECT_EQ(Images({{5, "x", atOnce, 0, 3}}), ReadBytes(File));
+
+    // Changed again, into something it cannot read: left as it is.
+    ASSERT_EQ(0, ::truncate(File.c_str(), MaxReadSize + 1));
+    Table.DeleteSelectedAlarm();
+    EXPECT_EQ(MaxReadSize + 1, fs::file_size(File));
 }
 
 TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
