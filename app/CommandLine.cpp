@@ -3,6 +3,7 @@
 #include "app/StartUp.h"
 #include "platform/Text1252.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -110,9 +111,15 @@ std::string SetEvery(TRequest& request, const std::string& value) {
                                  : "--every attend un nombre de jours de 1 \xC3\xA0 999";
 }
 
-std::string SetId(TRequest& request, const std::string& value) {
-    request.Id = Digits(value, 9) ? std::stoi(value) : 0;
-    return request.Id > 0 ? std::string() : "--delete attend l'Id d'une alarme (voir --list)";
+std::string SetKey(TRequest& request, const std::string& value) {
+    request.Key = value;
+    for (char& c : request.Key)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return request.Key.size() == 8 && request.Key.find_first_not_of("0123456789abcdef") ==
+                                          std::string::npos
+               ? std::string()
+               : "--delete attend l'identifiant d'une alarme, 8 chiffres ou lettres de a "
+                 "\xC3\xA0 f (voir --list)";
 }
 
 std::string SetFile(TRequest& request, const std::string& value) {
@@ -136,15 +143,17 @@ const TOption Options[] = {
     {"list", 0, nullptr, TAction::List, 0, Nothing,
      "affiche toutes les alarmes, la plus proche en premier"},
     {"tsv", 0, nullptr, TAction::Window, fTsv, SetTsv,
-     "avec --list : Id, secondes, date ISO 8601, type, message, "
+     "avec --list : identifiant, secondes, date ISO 8601, type, message, "
      "s\xC3\xA9par\xC3\xA9s par des tabulations"},
-    {"add", 0, "MESSAGE", TAction::Add, 0, SetMessage, "ajoute une alarme et affiche son Id"},
+    {"add", 0, "MESSAGE", TAction::Add, 0, SetMessage,
+     "ajoute une alarme et affiche son identifiant"},
     {"at", 0, "DATE", TAction::Window, fAt, SetAt,
      "avec --add : date et heure, \xC2\xAB AAAA-MM-JJ HH:MM \xC2\xBB"},
     {"monthly", 0, nullptr, TAction::Window, fKind, SetMonthly, "avec --add : tous les mois"},
     {"yearly", 0, nullptr, TAction::Window, fKind, SetYearly, "avec --add : tous les ans"},
     {"every", 0, "N", TAction::Window, fKind, SetEvery, "avec --add : tous les N jours (1 \xC3\xA0 999)"},
-    {"delete", 0, "ID", TAction::Delete, 0, SetId, "supprime l'alarme de cet Id"},
+    {"delete", 0, "ID", TAction::Delete, 0, SetKey,
+     "supprime l'alarme de cet identifiant (voir --list)"},
     {"export-ics", 0, "FICHIER", TAction::ExportIcs, 0, SetFile,
      "\xC3\xA9"
      "crit toutes les alarmes dans un calendrier iCalendar (\xC2\xAB - \xC2\xBB : sortie standard)"},
@@ -152,8 +161,8 @@ const TOption Options[] = {
      "ajoute les \xC3\xA9v\xC3\xA9nements et t\xC3\xA2"
      "ches d'un calendrier iCalendar"},
     {"dir", 0, "DOSSIER", TAction::Window, fDir, SetDir,
-     "sans Vobrik lanc\xC3\xA9 : dossier des alarmes (par d\xC3\xA9"
-     "faut $XDG_DATA_HOME/vobrik)"},
+     "dossier des alarmes (par d\xC3\xA9"
+     "faut celui de Vobrik lanc\xC3\xA9, sinon $XDG_DATA_HOME/vobrik)"},
 };
 
 std::string Quoted(const std::string& text) {
@@ -346,8 +355,10 @@ TReply HelpReply() {
                 "              vobrik --import-ics FICHIER [--dir DOSSIER]\n\n"
                 "Sans option, lance Vobrik ou affiche la copie d\xC3\xA9j\xC3\xA0 lanc\xC3\xA9"
                 "e ; HIDE le lance cach\xC3\xA9 dans la zone de notification.\n"
-                "Quand Vobrik est lanc\xC3\xA9, les commandes passent par lui ; sinon elles "
-                "travaillent sur le dossier des alarmes.\n\n";
+                "Une commande passe par le Vobrik lanc\xC3\xA9 sur son dossier, quel que soit "
+                "l'environnement (cron, su, ssh) ; sinon elle travaille sur le dossier.\n"
+                "L'identifiant d'une alarme (8 caract\xC3\xA8res) reste le m\xC3\xAAme tant "
+                "qu'elle ne change pas.\n\n";
     for (const TOption& option : Options) {
         std::string names = option.Short != 0 ? std::string("-") + option.Short + ", " : "    ";
         names += std::string("--") + option.Long;
@@ -356,7 +367,8 @@ TReply HelpReply() {
         names.resize(names.size() < 20 ? 20 : names.size() + 1, ' ');
         reply.Out += "  " + names + option.Help + "\n";
     }
-    reply.Out += "\nCodes de sortie : 0 fait, 1 refus\xC3\xA9, 2 erreur d'utilisation.\n";
+    reply.Out += "\nCodes de sortie : 0 fait, 1 refus\xC3\xA9 (rien n'a chang\xC3\xA9), "
+                 "2 erreur d'utilisation.\n";
     return reply;
 }
 

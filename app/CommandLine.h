@@ -27,7 +27,7 @@ struct TRequest {
     std::string Year, Month, Day, Hour, Minute;
     uint8_t Type = 1; // atOnce
     int32_t EveryDays = 0;
-    int32_t Id = 0;
+    std::string Key; // the reminder --delete names, as --list shows it
     std::string Dir;
     std::string File; // the calendar file of --export-ics and --import-ics
 };

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -22,10 +24,8 @@ namespace vobrik {
 namespace {
 
 constexpr const char* ProgramTitle = "Vobrik";
-constexpr const char* ProgramLock = "VobrikMutex";
 // How long a command waits for a starting copy or another command to finish.
 constexpr auto BusyWait = std::chrono::seconds(30);
-constexpr int AnswerTimeoutMs = 10000;
 
 // A list that shows nothing: a command has no window.
 class TNoList : public IAlarmList {
@@ -95,10 +95,18 @@ std::string IsoLocal(int32_t when) {
     return iso;
 }
 
+// What names a reminder on the command line: the start of its content's
+// fingerprint (and of its exported UID), the same in every process and at
+// every start while the reminder is unchanged.
+std::string Key(const TAlarm& alarm) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%08x", static_cast<unsigned>(ContentHash(alarm) >> 32));
+    return key;
+}
+
 std::string ListLine(const TAlarm& alarm, bool tsv) {
     const std::string when = FrenchDayInText(alarm.When) + " " + ClockTime(alarm.When);
-    char id[16];
-    std::snprintf(id, sizeof id, tsv ? "%d" : "%4d", static_cast<int>(alarm.Id));
+    const std::string id = Key(alarm);
     const std::string line =
         tsv ? std::string(id) + "\t" + std::to_string(alarm.When) + "\t" + IsoLocal(alarm.When) +
                   "\t" + KindText(alarm) + "\t" + OneLine(alarm.Message)
@@ -159,10 +167,10 @@ std::string NotSaved(const TAlarmTable& table) {
 
 TReply Add(TCommandContext& context, const TRequest& request) {
     TAlarmTable& table = context.Table;
-    int32_t id = 0;
-    switch (AddTypedAlarm(table, TypedXfer(request), id)) {
+    TAlarm added;
+    switch (AddTypedAlarm(table, TypedXfer(request), added)) {
     case TAddResult::Added:
-        return {ExitDone, std::to_string(id) + "\n", ""};
+        return {ExitDone, Key(added) + "\n", ""};
     case TAddResult::Full:
         return Refusal(ExitRefused, Utf8FromWindows1252(TableFullText));
     case TAddResult::OutOfRange:
@@ -176,7 +184,7 @@ TReply Add(TCommandContext& context, const TRequest& request) {
 TReply Delete(TCommandContext& context, const TRequest& request) {
     TAlarmTable& table = context.Table;
     for (int slot = 0; slot < table.AlarmCount; ++slot) {
-        if (table.Alarms[slot]->Id != request.Id)
+        if (Key(*table.Alarms[slot]) != request.Key)
             continue;
         for (int i = slot; i + 1 < table.AlarmCount; ++i)
             table.Alarms[i] = std::move(table.Alarms[i + 1]);
@@ -184,8 +192,9 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
         table.RefreshAlarmList();
         return table.SaveAlarms() ? TReply() : Refusal(ExitRefused, NotSaved(table));
     }
-    return Refusal(ExitRefused, "aucune alarme n'a l'Id " + std::to_string(request.Id) +
-                                    " (voir vobrik --list)");
+    return Refusal(ExitRefused, "aucune alarme n'a l'identifiant " + request.Key +
+                                    " : supprim\xC3\xA9" "e ou modifi\xC3\xA9" "e depuis ? "
+                                    "(voir vobrik --list)");
 }
 
 std::string Absolute(const std::string& path, const std::string& cwd) {
@@ -282,17 +291,20 @@ std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload,
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {
     if (!request.Dir.empty())
         return Absolute(request.Dir, cwd);
+    // As the base directory rules say: a relative XDG_DATA_HOME is ignored,
+    // and without HOME the account's own home is used.
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && data[0] == '/')
         return std::string(data) + "/vobrik";
     const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.local/share/vobrik";
+    if (home == nullptr || home[0] != '/') {
+        const passwd* account = ::getpwuid(::geteuid());
+        home = account != nullptr ? account->pw_dir : "/";
+    }
+    return std::string(home) + "/.local/share/vobrik";
 }
 
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
-    std::error_code error;
-    if (request.Action == TAction::Add || request.Action == TAction::ImportIcs)
-        std::filesystem::create_directories(folder, error);
     TNoList list;
     TCapturedMessages messages;
     TSystemClock clock;
@@ -317,38 +329,79 @@ std::string TrayTipText(const TAlarmTable& table) {
            ClockTime(next->When) + " \x97 " + OneLine(next->Message);
 }
 
+namespace {
+
+bool Writes(const TRequest& request) {
+    return request.Action == TAction::Add || request.Action == TAction::ImportIcs ||
+           request.Action == TAction::Delete;
+}
+
+// The answer of a copy asked at the address; nothing when it is not there
+// (or not ready: it applied nothing).
+std::optional<TReply> AskCopy(const std::string& address, const std::string& command) {
+    std::string answer;
+    TReply reply;
+    switch (AskRunningCopy(address, command, answer)) {
+    case TAskResult::Answered:
+        return DecodeReply(answer, reply)
+                   ? reply
+                   : Refusal(ExitRefused, "r\xC3\xA9ponse illisible de Vobrik");
+    case TAskResult::NotOurs:
+        return Refusal(ExitRefused, "le Vobrik qui r\xC3\xA9pond en " + address +
+                                        " n'est pas \xC3\xA0 vous");
+    case TAskResult::Gone:
+        return Refusal(ExitRefused, "Vobrik s'est arr\xC3\xAAt\xC3\xA9 avant de r\xC3\xA9pondre ; "
+                                    "voyez avec vobrik --list si la commande a \xC3\xA9t\xC3\xA9 faite");
+    case TAskResult::NobodyListens:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& args) {
     const std::string cwd = CurrentDirectory();
     if (cwd.empty())
         return Refusal(ExitRefused, "dossier courant inaccessible");
     const std::string command = EncodeRequest(cwd, args);
+    // Without --dir, the copy of this session answers on its own folder.
+    if (request.Dir.empty())
+        if (std::optional<TReply> reply = AskCopy(WindowLookupPath(ProgramTitle), command))
+            return *reply;
+
+    const std::string folder = RequestFolder(request, cwd);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        if (!request.Dir.empty())
+            return Refusal(ExitRefused, "le dossier " + folder + " n'existe pas ou n'est pas "
+                                                                 "accessible");
+        if (!Writes(request)) // nothing there yet, and nothing to write
+            return RunInFolder(request, folder, cwd);
+        std::filesystem::create_directories(folder, error);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+    }
+    // The folder's guard is met by every process that writes it: the copy
+    // that holds it answers, a command that holds it is waited for.
     const auto deadline = std::chrono::steady_clock::now() + BusyWait;
     for (;;) {
-        std::string answer;
-        switch (AskRunningCopy(ProgramTitle, command, answer, AnswerTimeoutMs)) {
-        case TAskResult::Answered: {
-            TReply reply;
-            return DecodeReply(answer, reply)
-                       ? reply
-                       : Refusal(ExitRefused, "r\xC3\xA9ponse illisible de Vobrik");
-        }
-        case TAskResult::NoAnswer:
-            return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 mais ne r\xC3\xA9pond pas");
-        case TAskResult::NobodyListens:
+        TFolderGuard guard;
+        std::string address;
+        switch (guard.TryTake(folder, address)) {
+        case TFolderGuard::TState::Ours:
+            return RunInFolder(request, folder, cwd);
+        case TFolderGuard::TState::HeldByCopy:
+            if (std::optional<TReply> reply = AskCopy(address, command))
+                return *reply;
             break;
-        }
-        // No copy answers: the folder is ours once the program's lock is. A
-        // copy that holds the lock is starting, or another command works.
-        switch (CreateNamedLock(ProgramLock)) {
-        case TLockResult::Created: {
-            TReply reply = RunInFolder(request, RequestFolder(request, cwd), cwd);
-            ReleaseNamedLock(ProgramLock);
-            return reply;
-        }
-        case TLockResult::Failed:
-            return Refusal(ExitRefused, "impossible de prendre le verrou de Vobrik");
-        case TLockResult::AlreadyExists:
+        case TFolderGuard::TState::Busy:
             break;
+        case TFolderGuard::TState::Failed:
+            // A folder one may read but not write is still listed.
+            if (!Writes(request) && (errno == EACCES || errno == EROFS))
+                return RunInFolder(request, folder, cwd);
+            return Refusal(ExitRefused, "impossible de prendre le verrou de " + folder + " : " +
+                                            std::strerror(errno));
         }
         if (std::chrono::steady_clock::now() > deadline)
             return Refusal(ExitRefused, "Vobrik est occup\xC3\xA9, r\xC3\xA9" "essayez plus tard");

@@ -54,8 +54,9 @@ enum class TAddResult { Added, Full, OutOfRange, NotSaved };
 
 // Adds a reminder from a filled buffer exactly as "Ajouter" and the editor's
 // OK would, without the dialog: same starting record, same normalisation, same
-// range check. Gives the new reminder's Id when it is in the table.
-TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, int32_t& id);
+// range check, but at second 0 of the typed minute. Gives a copy of the new
+// record once it is in the table.
+TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, TAlarm& added);
 
 // The main dialog's EditAlarm: runs the editor on a table slot with the check
 // timer stopped, and saves and refreshes when the user confirms.

@@ -32,7 +32,7 @@ TEST(CommandLine, OptionsAreReadOrRefusedWithAUsageError) {
         {{"--list", "--tsv", "--dir=d"}, TAction::List, nullptr},
         {{"--add", longest, "--at", "2027-01-05 10:00"}, TAction::Add, nullptr},
         {{"--add=" + accented, "--at=2027-1-5T9:05", "--every", "999"}, TAction::Add, nullptr},
-        {{"--delete", "12", "--dir", "d"}, TAction::Delete, nullptr},
+        {{"--delete", "0a1B2c3d", "--dir", "d"}, TAction::Delete, nullptr},
         {{"--bogus"}, TAction::Window, "option inconnue \xC2\xAB --bogus \xC2\xBB"},
         {{"list"}, TAction::Window, "argument inattendu"},
         {{"--", "--list"}, TAction::Window, "argument inattendu \xC2\xAB --list"},
@@ -48,7 +48,7 @@ TEST(CommandLine, OptionsAreReadOrRefusedWithAUsageError) {
         {{"--add", "m", "--at", "2027-01-05 10:00", "--every", "0"}, TAction::Window, "1 \xC3\xA0 999"},
         {{"--list", "--at", "2027-01-05 10:00"}, TAction::Window, "ne va pas avec --list"},
         {{"--list", "--delete", "3"}, TAction::Window, "une seule commande"},
-        {{"--delete", "-3"}, TAction::Window, "l'Id d'une alarme"},
+        {{"--delete", "12"}, TAction::Window, "l'identifiant d'une alarme"},
         {{"--tsv"}, TAction::Window, "qu'avec une commande"},
     };
     for (const ParseCase& c : cases) {

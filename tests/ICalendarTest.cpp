@@ -6,6 +6,8 @@
 #include "Support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <libical/ical.h>
 
 #include <memory>
@@ -209,6 +211,8 @@ TEST(CalendarCommands, ImportSavesToTheFolderAndAnExportImportsBackTheSame) {
           Calendar(Pacific + Event("DTSTART;TZID=Pacific Standard Time:20300615T143000") +
                    Event("DTSTART;VALUE=DATE:20300701\nRRULE:FREQ=WEEKLY") +
                    Event("DUE:20300801T080000Z", "VTODO", std::string("T\xC3\n \xA2") + "che")));
+    std::filesystem::create_directory(dir.Path("a"));
+    std::filesystem::create_directory(dir.Path("b"));
     EXPECT_EQ("3 alarmes importées, 0 événement ignoré\n",
               Command({"--import-ics", dir.Path("in.ics"), "--dir", dir.Path("a")}).Out);
     const auto saved = test::ReadBytes(dir.Path("a/ALARMS.VBK"));

@@ -71,7 +71,7 @@ bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
 void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
     SetCommandHandler([this](const std::string& command, bool busy) {
-        return AnswerCommandRequest(Table, command, busy || !TableLoaded);
+        return TableLoaded ? AnswerCommandRequest(Table, command, busy) : std::string();
     });
 
     {
@@ -107,6 +107,7 @@ void TVobrikDlgClient::SetupWindow() {
 
     const TLoadResult loaded = Table.LoadAlarms();
     TableLoaded = true;
+    FileWatch = std::make_unique<TFileWatch>(".", AlarmFileName, [this] { FileChanged(); });
     UpdateTrayTip();
     if (loaded == TLoadResult::OpenFailed)
         return;
@@ -205,8 +206,14 @@ void TVobrikDlgClient::ClearResWin() {
     ResWin = nullptr;
 }
 
+void TVobrikDlgClient::FileChanged() {
+    if (TModalScope::Depth() == 0)
+        Table.ReloadIfChanged();
+}
+
 void TVobrikDlgClient::OnCheckTimer() {
     DefaultProcessing();
+    FileChanged();
     Checker.OnCheckTimer(ResWin != nullptr);
 }
 

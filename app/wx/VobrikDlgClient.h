@@ -8,6 +8,7 @@
 #include "platform/AlsaSound.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/Controls.h"
+#include "platform/wx/FdWatch.h"
 #include "platform/wx/TrayIcon.h"
 #include "platform/wx/Window.h"
 #include "summary/ResWin.h"
@@ -92,6 +93,10 @@ class TVobrikDlgClient : public TDialog,
 
     // Commands from the terminal wait for the reminders to be read.
     bool TableLoaded = false;
+    // The reminder file changed by someone else is read again at once, or,
+    // while a dialog works on the table, once it closes.
+    void FileChanged();
+    std::unique_ptr<TFileWatch> FileWatch;
 
     // The ring sound, or the desktop bell when it cannot play.
     TAlsaSound Sound{[] { MessageBeep(); }};

@@ -49,6 +49,39 @@ TLockResult TakeProgramLock() {
     }
 }
 
+// The guard of the folder the program keeps its files in, held for its life
+// and naming where it answers, so that every command for this folder, from
+// whatever environment, comes through it. Another copy that holds the folder
+// (started from another session) is brought forward instead.
+bool TakeFolder(TFolderGuard& guard) {
+    constexpr int RetryMs = 10;
+    for (int waited = 0; waited < 30000; waited += RetryMs) {
+        std::string address;
+        switch (guard.TryTake(".", address)) {
+        case TFolderGuard::TState::Ours: {
+            const std::string own = NewPrivateAddress();
+            const int listener = ListenAt(own);
+            if (listener < 0 || !guard.Announce(own))
+                return false;
+            ServeAlso(listener);
+            return true;
+        }
+        case TFolderGuard::TState::HeldByCopy:
+            if (BringCopyForward(address))
+                return false;
+            break;
+        case TFolderGuard::TState::Busy: // a command is at work
+            break;
+        case TFolderGuard::TState::Failed:
+            MessageBoxEx(LockFailedText, StartCaption, MB_OK);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
+    }
+    MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+    return false;
+}
+
 int ProgramMain(int argc, char* argv[]) {
     std::setlocale(LC_CTYPE, "");
     std::vector<std::string> args;
@@ -74,6 +107,9 @@ int ProgramMain(int argc, char* argv[]) {
     case TLockResult::AlreadyExists:
         return 0;
     }
+    TFolderGuard folder;
+    if (!TakeFolder(folder))
+        return 0;
 
     TVobrikApp app;
     app.HideOnStart = request.Hide;

@@ -3,6 +3,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 #include "platform/wx/Controls.h"
+#include "platform/wx/FdWatch.h"
 #include "platform/wx/Resources.h"
 
 #include <wx/app.h>
@@ -20,6 +21,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <map>
 
 namespace vobrik {
 
@@ -371,32 +373,34 @@ bool TWindow::KillTimer(unsigned id) {
 // ---------------------------------------------------------------------------
 // TFrameWindow
 
-// Answers the lookup of a second copy of the program from the message loop:
-// a "show" request brings the frame forward.
-class TFrameWindow::TFinder : public wxEventLoopSourceHandler {
+// Answers the lookup of a second copy of the program and the commands of the
+// terminal from the message loop: a "show" request brings the frame forward.
+class TFrameWindow::TFinder {
   public:
     explicit TFinder(TFrameWindow& frame)
-        : Server(frame.Title.c_str(), [&frame] {
-              frame.BringWindowToTop();
-              frame.ShowWindow(SW_SHOW);
-              frame.ShowWindow(SW_RESTORE);
-              frame.SetForegroundWindow();
-          }) {
-        if (Server.Descriptor() >= 0)
-            Source =
-                wxEventLoopBase::AddSourceForFD(Server.Descriptor(), this, wxEVENT_SOURCE_INPUT);
-    }
-    ~TFinder() override { delete Source; }
-
-    // Inside a modal window the reminders are in use: a command is refused
-    // rather than applied under the editor or a ring.
-    void OnReadWaiting() override { Server.AnswerRequest(TModalScope::Depth() > 0); }
-    void OnWriteWaiting() override {}
-    void OnExceptionWaiting() override {}
+        : Server(
+              frame.Title.c_str(),
+              [&frame] {
+                  frame.BringWindowToTop();
+                  frame.ShowWindow(SW_SHOW);
+                  frame.ShowWindow(SW_RESTORE);
+                  frame.SetForegroundWindow();
+              },
+              [this](int fd, bool forWriting) { Watch(fd, forWriting); },
+              [this](int fd) { Unwatch(fd); }) {}
 
   private:
+    void Watch(int fd, bool forWriting) {
+        Unwatch(fd);
+        // Inside a modal window the reminders are in use: a command is
+        // refused rather than applied under the editor or a ring.
+        Watches[fd] = std::make_unique<TFdWatch>(
+            fd, forWriting, [this, fd] { Server.Ready(fd, TModalScope::Depth() > 0); });
+    }
+    void Unwatch(int fd) { Watches.erase(fd); }
+
+    std::map<int, std::unique_ptr<TFdWatch>> Watches;
     TWindowLookupServer Server;
-    wxEventLoopSource* Source = nullptr;
 };
 
 TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* client, bool shrinkToClient)

@@ -9,11 +9,12 @@ import os
 import re
 import signal
 import socket
+import stat
 import subprocess
 import sys
 
 from harness import DEADLINE, wait_for
-from shell_test import (NO_SUMMARY, QUIT_BUTTON, gui_test, main, records, started_hidden,
+from shell_test import (NO_SUMMARY, QUIT_BUTTON, alarm, gui_test, main, records, started_hidden,
                         started_visible)
 
 TESTS = {}  # name: (function, tray host, window manager)
@@ -53,46 +54,89 @@ def test_usage_errors_exit_2_with_a_french_hint(s):
     assert not s.windows_named("Vobrik"), "a usage error started the window program"
 
 
+def keys_hold(s, folder, **env):
+    """Three adds, then two deletes by what the adds printed: each deletes its
+    own reminder, and a key whose reminder is gone deletes nothing."""
+    keys = []
+    for name in ("A", "B", "C"):
+        code, out, err = run(s, "--add", name, "--at", "2027-01-05 10:00", "--dir", folder, **env)
+        assert code == 0 and re.fullmatch(r"[0-9a-f]{8}\n", out), (code, out, err)
+        keys.append(out.strip())
+    for key in keys[:2]:
+        assert run(s, "--delete", key.upper(), "--dir", folder, **env) == (0, "", "")
+    code, _, err = run(s, "--delete", keys[0], "--dir", folder, **env)
+    assert code == 1 and f"aucune alarme n'a l'identifiant {keys[0]}" in err, err
+    assert [m for m in messages(s.read("ALARMS.VBK")) if m in ("A", "B", "C")] == ["C"]
+    listed = run(s, "--list", "--tsv", "--dir", folder, **env)[1]
+    assert f"\n{keys[2]}\t" in "\n" + listed, listed
+    run(s, "--delete", keys[2], "--dir", folder, **env)
+
+
 @cli_test("FolderWithoutACopy")
 def test_commands_work_on_the_folder_without_a_copy(s):
+    keys_hold(s, ".")
     data = os.path.join(s.root, "data")
     steps = [
-        (ADD, 0, "1\n", ""),
-        (["--add", "Loyer \u20ac \u2713", "--at=2027-02-30 9:05", "--monthly"], 0, "2\n", ""),
-        (["--add", "Sport", "--at", "2026-12-31 18:00", "--every", "3"], 0, "3\n", ""),
-        (["--add", "Anniversaire", "--at", "2027-03-02 09:06", "--yearly"], 0, "4\n", ""),
-        (["--add", "x", "--at", "2040-01-01 10:00"], 1, "", "Cette date ne peut pas"),
-        (["--delete", "9"], 1, "", "aucune alarme n'a l'Id 9"),
-        (["--delete", "2"], 0, "", ""),  # Ids follow the file, earliest first: the dentist
+        (ADD, 0, ""),
+        (["--add", "Loyer \u20ac \u2713", "--at=2027-02-30 9:05", "--monthly"], 0, ""),
+        (["--add", "Sport", "--at", "2026-12-31 18:00", "--every", "3"], 0, ""),
+        (["--add", "Anniversaire", "--at", "2027-03-02 09:06", "--yearly"], 0, ""),
+        (["--add", "x", "--at", "2040-01-01 10:00"], 1, "Cette date ne peut pas"),
     ]
-    for args, code, out, err in steps:
+    keys = []
+    for args, code, err in steps:
         done = run(s, *args, XDG_DATA_HOME=data)
-        assert done[:2] == (code, out) and err in done[2], (args, done)
+        assert done[0] == code and err in done[2], (args, done)
+        keys.append(done[1].strip())
+    assert run(s, "--delete", keys[0], XDG_DATA_HOME=data) == (0, "", "")
+    assert stat.S_IMODE(os.stat(os.path.join(data, "vobrik")).st_mode) == 0o700
     assert run(s, "--list", XDG_DATA_HOME=data) == (0, (
         f"Alarmes de {data}/vobrik/ALARMS.VBK (Vobrik n'est pas lanc\u00e9) :\n"
-        "   1  jeudi 31 d\u00e9cembre 2026 18:00  tous les 3 jour(s)  Sport\n"
-        "   2  mardi 2 mars 2027 09:05  mensuel  Loyer \u20ac ?\n"
-        "   3  mardi 2 mars 2027 09:06  annuel  Anniversaire\n"), "")
+        f"{keys[2]}  jeudi 31 d\u00e9cembre 2026 18:00  tous les 3 jour(s)  Sport\n"
+        f"{keys[1]}  mardi 2 mars 2027 09:05  mensuel  Loyer \u20ac ?\n"
+        f"{keys[3]}  mardi 2 mars 2027 09:06  annuel  Anniversaire\n"), "")
+    # Due at second 0 of the typed minute.
     line = run(s, "--list", "--tsv", f"--dir={data}/vobrik")[1].splitlines()[0]
-    tsv = re.fullmatch(r"1\t(\d+)\t2026-12-31T18:00:(\d\d)\+01:00\ttous les 3 jour\(s\)\tSport", line)
-    assert tsv and int(tsv[1]) == 1798736400 + int(tsv[2]), line
-    os.mkdir(s.path("ALARMS.VBK"))  # a reminder file that cannot be read
-    code, _, err = run(s, "--list", "--dir", ".")
-    assert code == 1 and "impossible de lire" in err, err
+    assert line == f"{keys[2]}\t1798736400\t2026-12-31T18:00:00+01:00\ttous les 3 jour(s)\tSport"
+    os.remove(s.path("ALARMS.VBK"))
+    os.mkdir(s.path("ALARMS.VBK"))  # a reminder file that cannot be read, a mistyped folder
+    for folder, said in ((".", "impossible de lire"), ("absent", "absent n'existe pas")):
+        code, _, err = run(s, "--list", "--dir", folder)
+        assert code == 1 and said in err, err
+    assert run(s, "--add", "x", "--at", "2030-01-01 10:00", "--dir", "absent")[0] == 1
+    assert not os.path.exists(s.path("absent"))
 
 
-@cli_test("CommandsGoToTheRunningCopy")
+@cli_test("CommandsGoToTheRunningCopy", wm=True)
 def test_commands_go_to_the_running_copy(s):
-    copy = s.start("HIDE")
-    started_hidden(s, copy)
-    assert run(s, *ADD, XDG_DATA_HOME=s.root) == (0, "1\n", "")
-    assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?"]
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    copy = s.start()
+    frame = started_visible(s, copy)
+    # Silent connections cost the window nothing: a command behind them is
+    # answered, and the window takes a key.
+    idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) for _ in range(30)]
+    for connection in idle:
+        connection.connect(os.path.join(s.runtime, "vobrik", "Vobrik.window"))
+    assert run(s, *ADD, XDG_DATA_HOME=s.root)[0] == 0
+    s.wait_active(frame)
+    s.key("Escape")
+    wait_for(lambda: not s.x.viewable(frame), "Escape to hide the frame")
     code, out, _ = run(s, "--list")
     assert code == 0 and "(Vobrik lanc\u00e9)" in out and "Dentiste" in out, out
-    code, _, err = run(s, "--list", "--dir", s.root)
-    assert code == 1 and "Vobrik est lanc\u00e9 sur" in err, err
-    assert run(s, "--delete", "1", "--dir", ".") == (0, "", "")
-    assert s.read("ALARMS.VBK") == b"" and copy.poll() is None
+    # As cron, su or ssh run it: no runtime directory, no display, no bus.
+    bare = {"XDG_RUNTIME_DIR": "", "DISPLAY": "", "HOME": "/nonexistent"}
+    assert run(s, "--add", "Depuis cron", "--at", "2031-05-02 10:00", "--dir", s.work, **bare)[0] == 0
+    keys_hold(s, s.work, **bare)
+    # A file replaced behind the copy is read before the copy writes.
+    with open(s.path("new"), "wb") as f:
+        f.write(s.read("ALARMS.VBK") + alarm(1924984800, "Sauvegarde"))
+    os.rename(s.path("new"), s.path("ALARMS.VBK"))
+    assert run(s, "--add", "Ensuite", "--at", "2031-05-03 10:00")[0] == 0
+    assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?", "Depuis cron", "Ensuite",
+                                              "Sauvegarde"]
+    for connection in idle:
+        connection.close()
+    assert copy.poll() is None
 
 
 @cli_test("BusyCopyRefusesAndSigtermEndsIt")
@@ -123,6 +167,10 @@ def test_calendar_files_go_through_the_running_copy(s):
     assert code == 0 and event in out, err
     code, _, err = run(s, "--import-ics", "cut.ics")
     assert code == 1 and "incomplet" in err and messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"], err
+    # An answer of any size arrives whole: 100 reminders of 199 euro signs.
+    s.write("ALARMS.VBK", b"".join(alarm(1924984800 + i, "\u20ac" * 199) for i in range(100)))
+    code, out, err = run(s, "--export-ics", "-")
+    assert code == 0 and out.count("BEGIN:VEVENT") == 100 and len(out) > 65536, (code, err)
     assert copy.poll() is None
 
 
@@ -132,7 +180,7 @@ def fifty_adds(s, **env):
                              stderr=subprocess.PIPE) for i in range(50)]
     results = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in adds]
     assert all(r[2] == 0 for r in results), results
-    assert sorted(int(r[0]) for r in results) == list(range(1, 51)), "Ids given twice"
+    assert len({r[0] for r in results}) == 50, "a key given twice"
     wanted = sorted(f"n{i}" for i in range(50))
     assert messages(s.read("ALARMS.VBK")) == wanted
     listed = run(s, "--list", "--tsv", "--dir", ".")[1].splitlines()
@@ -154,12 +202,16 @@ def test_fifty_adds_at_once_without_a_copy(s):
 
 @cli_test("CopyStartedDuringACommandWaits")
 def test_a_copy_started_during_a_command_waits_for_its_lock(s):
-    """A command holds the lock and answers no lookup; the copy asks twice, so
-    it has found the lock taken at least once, and starts once it is free."""
+    """A starting copy holds the session's lock and answers no lookup, and a
+    command holds the folder: the copy asks twice, so it has found the lock
+    taken at least once, and starts once both are free, naming in the folder's
+    guard where it answers."""
     os.mkdir(os.path.join(s.runtime, "vobrik"), 0o700)
     with open(os.path.join(s.runtime, "vobrik", "VobrikMutex.lock"), "w") as lock, \
+            open(s.path("VOBRIK.LCK"), "w") as guard, \
             socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as lookup:
         fcntl.flock(lock, fcntl.LOCK_EX)
+        fcntl.flock(guard, fcntl.LOCK_EX)
         lookup.bind(os.path.join(s.runtime, "vobrik", "Vobrik.window"))
         lookup.listen(4)
         lookup.settimeout(DEADLINE)
@@ -169,6 +221,7 @@ def test_a_copy_started_during_a_command_waits_for_its_lock(s):
         os.unlink(os.path.join(s.runtime, "vobrik", "Vobrik.window"))
     started_hidden(s, copy)
     assert not s.windows_named("Erreur"), "the copy gave up on the lock"
+    assert re.fullmatch(r"@vobrik-[0-9a-f]{32}", s.read("VOBRIK.LCK").decode())
 
 
 if __name__ == "__main__":
