@@ -71,6 +71,9 @@ bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
 void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
     SetCommandHandler([this](const std::string& command, bool busy) {
+        // The file may have changed an instant ago, before its notice came.
+        if (TableLoaded && !busy)
+            Table.ReloadIfChanged();
         return TableLoaded ? AnswerCommandRequest(Table, command, busy) : std::string();
     });
 

@@ -131,6 +131,7 @@ def test_commands_go_to_the_running_copy(s):
     with open(s.path("new"), "wb") as f:
         f.write(s.read("ALARMS.VBK") + alarm(1924984800, "Sauvegarde"))
     os.rename(s.path("new"), s.path("ALARMS.VBK"))
+    assert "Sauvegarde" in run(s, "--list")[1]
     assert run(s, "--add", "Ensuite", "--at", "2031-05-03 10:00")[0] == 0
     assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?", "Depuis cron", "Ensuite",
                                               "Sauvegarde"]
