@@ -4,6 +4,7 @@
 #include "core/FileOps.h"
 #include "platform/Text1252.h"
 
+#include <cerrno>
 #include <vector>
 
 namespace vobrik {
@@ -28,10 +29,11 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
     const std::string text = ExportICalendar(alarms, LocalZoneName(), table.Clock().Now());
     if (path == "-")
         return {ExitDone, text, ""};
-    if (!SaveFileAtomically(SystemFileOps(), path, text.data(), text.size()))
+    // An export is a file the user asked for: it follows the umask.
+    if (!SaveFileAtomically(SystemFileOps(), path, text.data(), text.size(), 0))
         return Refusal(ExitRefused, "impossible d'\xC3\xA9"
                                     "crire " +
-                                        path);
+                                        path + " : " + FrenchError(errno));
     return {ExitDone,
             Count(alarms.size(), "alarme",
                   "export\xC3\xA9"

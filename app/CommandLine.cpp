@@ -378,6 +378,31 @@ TReply VersionReply() {
     return reply;
 }
 
+std::string FrenchError(int error) {
+    switch (error) {
+    case EACCES:
+        return "permission refus\xC3\xA9" "e";
+    case EPERM:
+        return "op\xC3\xA9ration non permise";
+    case ENOENT:
+        return "fichier ou dossier introuvable";
+    case ENOSPC:
+        return "plus de place sur le disque";
+    case EROFS:
+        return "syst\xC3\xA8me de fichiers en lecture seule";
+    case EISDIR:
+        return "c'est un dossier";
+    case EIO:
+        return "erreur d'entr\xC3\xA9" "e-sortie";
+    case EBADF:
+        return "descripteur ferm\xC3\xA9";
+    case EPIPE:
+        return "tube ferm\xC3\xA9";
+    default:
+        return "erreur " + std::to_string(error) + " (" + std::strerror(error) + ")";
+    }
+}
+
 TReply Refusal(int code, const std::string& message) {
     TReply reply;
     reply.Code = code;

@@ -49,6 +49,9 @@ bool IsTableCommand(const TRequest& request);
 TReply HelpReply();
 TReply VersionReply();
 
+// Why a system call failed, in French (UTF-8).
+std::string FrenchError(int error);
+
 // A refusal with a one-line French message.
 TReply Refusal(int code, const std::string& message);
 

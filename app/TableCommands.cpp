@@ -401,7 +401,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
             if (!Writes(request) && (errno == EACCES || errno == EROFS))
                 return RunInFolder(request, folder, cwd);
             return Refusal(ExitRefused, "impossible de prendre le verrou de " + folder + " : " +
-                                            std::strerror(errno));
+                                            FrenchError(errno));
         }
         if (std::chrono::steady_clock::now() > deadline)
             return Refusal(ExitRefused, "Vobrik est occup\xC3\xA9, r\xC3\xA9" "essayez plus tard");

@@ -1,6 +1,10 @@
 #include "core/AlarmTable.h"
 
+#include "core/LocalTime.h"
+
 #include <algorithm>
+#include <ctime>
+#include <unistd.h>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -77,6 +81,8 @@ bool TAlarmTable::TStamp::operator==(const TStamp& other) const {
 }
 
 void TAlarmTable::Take(const std::vector<unsigned char>& contents) {
+    if (contents.size() % AlarmRecordSize != 0)
+        Damaged = contents;
     Clear();
     Overflow.clear();
     const size_t whole = contents.size() / AlarmRecordSize; // an incomplete tail is dropped
@@ -144,6 +150,8 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
     case TReadResult::Read:
         break;
     }
+    if (theirs.size() % AlarmRecordSize != 0)
+        Damaged = theirs;
     std::map<std::string, int> removed = Contents(Base);
     std::map<std::string, int> added = Contents(image);
     for (auto& [content, count] : removed) {
@@ -171,11 +179,31 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
     return true;
 }
 
+bool TAlarmTable::KeepDamagedAside() {
+    const std::tm local = ToLocal(Clock_.Now());
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, ".endommage-%Y%m%d-%H%M%S", &local);
+    std::string aside = FileName_ + stamp;
+    for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
+        aside = FileName_ + stamp + "-" + std::to_string(n);
+    if (!SaveFileAtomically(Files, aside, Damaged.data(), Damaged.size()))
+        return false;
+    const std::string text = FileName_ + " n'\xE9tait pas fait d'alarmes enti\xE8res (" +
+                             std::to_string(Damaged.size()) +
+                             " octets) : il est gard\xE9 tel quel dans " + aside +
+                             " avant d'\xEAtre r\xE9\xE9" "crit.";
+    Damaged.clear();
+    Messages_->MessageBox(text.c_str(), CapacityCaption, MB_OK);
+    return true;
+}
+
 bool TAlarmTable::SaveAlarms() {
     std::vector<unsigned char> image = Image();
     bool ok = !SaveBlocked;
     if (ok && !(StampOf(FileName_) == Stamp))
         ok = MergeWithFile(image);
+    if (ok && !Damaged.empty())
+        ok = KeepDamagedAside();
     if (!ok || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
         Messages_->MessageBox(FileWriteError, ErrorCaption, MB_OK);
         return false;

@@ -89,6 +89,10 @@ class TAlarmTable {
     // The file's records and stamp as last read or written.
     std::vector<unsigned char> Base;
     TStamp Stamp;
+    // The bytes of a file read that was not whole records: kept aside, byte
+    // for byte, before the file is first rewritten.
+    std::vector<unsigned char> Damaged;
+    bool KeepDamagedAside();
 };
 
 } // namespace vobrik

@@ -150,11 +150,19 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
     return TReadResult::Read;
 }
 
-bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size) {
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size,
+                        mode_t newMode) {
+    // The kernel refuses to follow another user's link in a shared folder
+    // such as /tmp; resolving the link here would bypass that refusal.
+    const int probe = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0 && errno != ENOENT)
+        return false;
+    if (probe >= 0)
+        ::close(probe);
     const std::string target = FinalTarget(path);
     const std::string temporary = target + ".tmp";
 
-    mode_t mode = 0666;
+    mode_t mode = newMode;
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         // Only a plain file is ever replaced: a link to a device or a folder
@@ -172,9 +180,13 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
         mode = st.st_mode & 07777;
     }
 
-    const int fd = CreateTemporary(files, temporary, mode);
+    const int fd = CreateTemporary(files, temporary, mode != 0 ? mode : 0666);
     if (fd < 0)
         return false;
+    // Exactly that mode, whatever the umask: private files stay private, and
+    // a file the user shared on purpose stays shared.
+    if (mode != 0)
+        ::fchmod(fd, mode);
 
     bool ok =
         WriteAll(files, fd, static_cast<const unsigned char*>(data), size) && files.Fsync(fd) == 0;

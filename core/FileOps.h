@@ -41,10 +41,14 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
 // Replaces the file with the given bytes so that a crash or a failure at any
 // moment leaves either the whole old file or the whole new one: the bytes go to
 // a temporary file beside it, are synced, and the temporary file is renamed over
-// the old one. A symbolic link is followed, so the link stays a link. Whatever
-// already has the temporary name is removed first, never written through. On
-// failure the old file is untouched, the temporary file is removed and errno is
-// set.
-bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size);
+// the old one. A symbolic link is followed, so the link stays a link, but only
+// where the kernel would follow it for this user (fs.protected_symlinks): the
+// path is first opened as any program would open it. Whatever already has the
+// temporary name is removed first, never written through. An existing file
+// keeps its mode; a new one gets `newMode`, exactly, or 0666 less the umask
+// when `newMode` is 0. On failure the old file is untouched, the temporary file
+// is removed and errno is set.
+bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size,
+                        mode_t newMode = 0600);
 
 } // namespace vobrik

@@ -119,5 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       std::min(max, table.AlarmCount + overflow));
     for (const auto& shown : messages.Log)
         VOBRIK_FUZZ_CHECK(shown != "File Write Error");
+    // A file that is not whole records is kept aside, byte for byte.
+    const auto aside = path + ".endommage-" + vobrik::fuzz::NowStamp;
+    if (size % AlarmRecordSize != 0)
+        VOBRIK_FUZZ_CHECK(test::ReadBytes(aside) == std::vector<unsigned char>(data, data + size));
+    std::remove(aside.c_str());
     return 0;
 }

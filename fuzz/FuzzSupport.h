@@ -15,6 +15,8 @@ namespace vobrik::fuzz {
 
 // 02:30 on the night the clocks go back in Paris: the hour that happens twice.
 constexpr int32_t Now = 1792888200;
+// The same moment as a file name gives it, on the Paris clock.
+constexpr const char* NowStamp = "20261025-023000";
 
 inline std::string ScratchPath(const char* name) {
     static const test::TempDir dir;

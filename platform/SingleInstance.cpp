@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/socket.h>
@@ -180,15 +182,67 @@ TCommandHandler& Handler() {
 
 } // namespace
 
+namespace {
+
+// Room left in a socket's path for the names placed in the directory.
+constexpr size_t MaxDirectoryLength = sizeof(sockaddr_un::sun_path) - 24;
+
+std::string Absolute(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] == '/' ? value : "";
+}
+
+std::string HomeDirectory() {
+    std::string home = Absolute("HOME");
+    if (home.empty()) {
+        const passwd* account = ::getpwuid(::geteuid());
+        home = account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+    }
+    return home;
+}
+
+// Tells whose a place is that cannot be used, once.
+void SayWhose(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || st.st_uid == ::geteuid())
+        return;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    const std::string name = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
+    std::fprintf(stderr, "vobrik : %s appartient \xC3\xA0 %s ; Vobrik ne s'en sert pas\n",
+                 path.c_str(), name.c_str());
+}
+
+} // namespace
+
 std::string RuntimeDirectory() {
     // The session's runtime directory when it has one, so that every copy
-    // started in the session meets the same lock; a private one in /tmp only
-    // when there is none.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string dir = runtime != nullptr && runtime[0] != '\0'
-                                ? std::string(runtime) + "/vobrik"
-                                : "/tmp/vobrik-" + std::to_string(::geteuid());
-    return dir[0] == '/' && PrivateDirectory(dir) ? dir : std::string();
+    // started in the session meets the same lock; without one, a private
+    // folder in the shared temporary folder, and where someone else holds
+    // that name, one in the user's own cache.
+    std::vector<std::string> places;
+    const std::string runtime = Absolute("XDG_RUNTIME_DIR");
+    if (!runtime.empty())
+        places.push_back(runtime + "/vobrik");
+    const std::string temporary = Absolute("TMPDIR");
+    places.push_back((temporary.empty() ? "/tmp" : temporary) + "/vobrik-" +
+                     std::to_string(::geteuid()));
+    const std::string cache = Absolute("XDG_CACHE_HOME");
+    const std::string home = HomeDirectory();
+    if (!cache.empty() || !home.empty())
+        places.push_back((cache.empty() ? home + "/.cache" : cache) + "/vobrik-run");
+    if (!cache.empty() || !home.empty())
+        ::mkdir((cache.empty() ? home + "/.cache" : cache).c_str(), 0700);
+    static bool said = false;
+    for (const std::string& place : places) {
+        if (place.size() <= MaxDirectoryLength && PrivateDirectory(place)) {
+            said = true;
+            return place;
+        }
+        if (!said)
+            SayWhose(place);
+    }
+    said = true;
+    return {};
 }
 
 TLockResult CreateNamedLock(const char* name) {

@@ -6,6 +6,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -25,10 +26,23 @@ constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du M
 constexpr const char* AlreadyRunningText =
     "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
 
+// Every write is checked, as GNU tools do: a full disk or a closed output
+// ends with a message (where the error output still takes one) and exit 1.
+// A change already made stays made, and the message says so.
 int Print(const TReply& reply) {
-    std::fputs(ToTerminal(reply.Out).c_str(), stdout);
-    std::fputs(ToTerminal(reply.Err).c_str(), stderr);
-    return std::fflush(stdout) == 0 ? reply.Code : ExitRefused;
+    const std::string out = ToTerminal(reply.Out);
+    errno = 0;
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
+                         std::fflush(stdout) == 0 && !std::ferror(stdout);
+    const int error = errno;
+    std::string err = ToTerminal(reply.Err);
+    if (!written)
+        err += ToTerminal("vobrik : impossible d'\xC3\xA9" "crire sur la sortie standard : " +
+                          FrenchError(error != 0 ? error : EIO) +
+                          (reply.Code == ExitDone ? " (la commande a \xC3\xA9t\xC3\xA9 faite)\n"
+                                                  : "\n"));
+    std::fwrite(err.data(), 1, err.size(), stderr);
+    return written ? reply.Code : ExitRefused;
 }
 
 // The lock, once any copy that holds it has been asked to come forward. A copy

@@ -89,7 +89,6 @@ def test_commands_work_on_the_folder_without_a_copy(s):
         assert done[0] == code and err in done[2], (args, done)
         keys.append(done[1].strip())
     assert run(s, "--delete", keys[0], XDG_DATA_HOME=data) == (0, "", "")
-    assert stat.S_IMODE(os.stat(os.path.join(data, "vobrik")).st_mode) == 0o700
     assert run(s, "--list", XDG_DATA_HOME=data) == (0, (
         f"Alarmes de {data}/vobrik/ALARMS.VBK (Vobrik n'est pas lanc\u00e9) :\n"
         f"{keys[2]}  jeudi 31 d\u00e9cembre 2026 18:00  tous les 3 jour(s)  Sport\n"
@@ -138,6 +137,78 @@ def test_commands_go_to_the_running_copy(s):
     for connection in idle:
         connection.close()
     assert copy.poll() is None
+
+
+def mode(path):
+    return stat.S_IMODE(os.lstat(path).st_mode)
+
+
+@cli_test("PrivateAndWhole")
+def test_reminders_stay_private_and_damage_is_kept(s):
+    os.umask(0o022)
+    data = os.path.join(s.root, "data")
+    add = ["--add", "Banque", "--at", "2030-01-01 10:00"]
+    assert run(s, *add, XDG_DATA_HOME=data)[0] == 0
+    folder = os.path.join(data, "vobrik")
+    assert [mode(folder), mode(folder + "/ALARMS.VBK"), mode(folder + "/VOBRIK.LCK")] == \
+        [0o700, 0o600, 0o600]
+    os.chmod(folder + "/ALARMS.VBK", 0o640)  # shared on purpose: it stays so
+    assert run(s, *add, "--dir", folder)[0] == 0 and mode(folder + "/ALARMS.VBK") == 0o640
+    assert run(s, "--export-ics", "out.ics", "--dir", folder)[0] == 0 and mode(s.path("out.ics")) == 0o644
+
+    # A failed write says so; a change already made stays made.
+    with open("/dev/full", "w") as full:
+        for args in (["--list"], add):
+            done = subprocess.run([s.program, *args, "--dir", folder], stdout=full, env=s.env(),
+                                  stderr=subprocess.PIPE, timeout=DEADLINE)
+            assert done.returncode == 1 and b"plus de place" in done.stderr, done
+    assert len(messages(open(folder + "/ALARMS.VBK", "rb").read())) == 3
+
+    # A file that is not whole records is kept aside before it is rewritten.
+    damaged = alarm(1924984800, "Gard\u00e9e") + b"\x01" * 100
+    s.write("ALARMS.VBK", damaged)
+    code, _, err = run(s, *add, "--dir", ".")
+    aside = re.search(r"gard\u00e9 tel quel dans (\S+ALARMS\.VBK\.endommage-\d{8}-\d{6})", err)
+    assert code == 0 and aside and open(aside[1], "rb").read() == damaged, err
+    assert messages(s.read("ALARMS.VBK")) == ["Banque", "Gard\u00e9e"]
+
+    # Another user's link in a shared folder is not followed, as the kernel
+    # would not follow it for the shell.
+    sysctl = "/proc/sys/fs/protected_symlinks"
+    was = open(sysctl).read().strip()
+    if was != "1" and os.geteuid() != 0:
+        print(f"skipped the planted link: {sysctl} is {was} and only root may set it")
+        return
+    shared = os.path.join(s.root, "shared")
+    os.mkdir(shared)
+    os.chmod(shared, 0o1777)
+    s.write("bashrc", b"# mine\n")
+    os.symlink(s.path("bashrc"), os.path.join(shared, "alarmes.ics"))
+    os.lchown(os.path.join(shared, "alarmes.ics"), 54321, 54321)  # a user of no name
+    try:
+        with open(sysctl, "w") as f:
+            f.write("1")
+        code, out, err = run(s, "--export-ics", os.path.join(shared, "alarmes.ics"), "--dir", ".")
+    finally:
+        with open(sysctl, "w") as f:
+            f.write(was)
+    assert (code, out) == (1, "") and "permission refus\u00e9e" in err, (code, out, err)
+    assert s.read("bashrc") == b"# mine\n"
+
+
+@cli_test("PlantedRuntimeFolderIsPassedBy")
+def test_a_runtime_folder_planted_by_another_user_is_passed_by(s):
+    """Without a session runtime directory, the lock and the lookup go where no
+    one else can write: a folder planted in the shared one is named and left."""
+    env = {"XDG_RUNTIME_DIR": "", "TMPDIR": s.root}
+    planted = os.path.join(s.root, f"vobrik-{os.geteuid()}")
+    os.mkdir(planted, 0o700)
+    os.chown(planted, 54321, 54321)
+    copy = s.start("HIDE", **env)
+    s.wait_docked(copy)
+    assert not s.windows_named("Erreur"), "the planted folder stopped the program"
+    code, out, err = run(s, "--list", **env)
+    assert code == 0 and "(Vobrik lanc\u00e9)" in out and f"{planted} appartient \u00e0 54321" in err
 
 
 @cli_test("BusyCopyRefusesAndSigtermEndsIt")
