@@ -70,7 +70,8 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
         reply.Out += "  " + Quoted(Utf8FromWindows1252(skipped.Label)) + " : " +
                      Utf8FromWindows1252(skipped.Reason) + "\n";
     if (const size_t leftOut = result.Alarms.size() - added; leftOut > 0) {
-        reply.Code = ExitRefused;
+        // 1 says that nothing changed: a partial import is done, and said.
+        reply.Code = added > 0 ? ExitDone : ExitRefused;
         reply.Err = "vobrik : " +
                     Count(leftOut, "alarme",
                           "laiss\xC3\xA9"

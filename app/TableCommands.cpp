@@ -372,7 +372,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
 
     const std::string folder = RequestFolder(request, cwd);
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
+    if (!std::filesystem::is_directory(folder, error) || ::access(folder.c_str(), X_OK) != 0) {
         if (!request.Dir.empty())
             return Refusal(ExitRefused, "le dossier " + folder + " n'existe pas ou n'est pas "
                                                                  "accessible");
