@@ -198,7 +198,11 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
 }
 
 std::string Absolute(const std::string& path, const std::string& cwd) {
-    return path[0] == '/' ? path : cwd + "/" + path;
+    std::string full =
+        std::filesystem::path(path[0] == '/' ? path : cwd + "/" + path).lexically_normal();
+    if (full.size() > 1 && full.back() == '/')
+        full.pop_back();
+    return full;
 }
 
 // A calendar file is named from the terminal's directory; "-" is the terminal.

@@ -51,7 +51,14 @@ std::string ProgramDirectory() {
 std::string InstalledDataDirectory(const std::string& programDirectory) {
     if (programDirectory.empty())
         return {};
-    // Relative to the program, so that an installation works under any prefix.
+    // Relative to the program, so that an installation works under any
+    // prefix: <prefix>/bin, or <prefix>/libexec/vobrik for the window program.
+    const std::string inner = "/libexec/vobrik";
+    const size_t at = programDirectory.size() >= inner.size()
+                          ? programDirectory.size() - inner.size()
+                          : std::string::npos;
+    if (at != std::string::npos && programDirectory.compare(at, inner.size(), inner) == 0)
+        return programDirectory.substr(0, at) + "/share/vobrik";
     return programDirectory + "/../share/vobrik";
 }
 

@@ -8,7 +8,7 @@ namespace vobrik {
 // Finds a data file by its bare name, in this order:
 //   1. the directory of the running program (/proc/self/exe);
 //   2. the installed data directory of the program (<prefix>/share/vobrik
-//      for a program in <prefix>/bin);
+//      for a program in <prefix>/bin or <prefix>/libexec/vobrik);
 //   3. the current directory;
 //   4. each directory of PATH.
 // On success the full path is written into buffer and true is returned. A full

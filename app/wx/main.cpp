@@ -1,19 +1,14 @@
-#include "app/CommandLine.h"
 #include "app/StartUp.h"
-#include "app/TableCommands.h"
 #include "app/wx/VobrikApp.h"
 #include "core/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 
-#include <cerrno>
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace vobrik {
 
@@ -25,25 +20,6 @@ constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du M
 // Windows-1252 text: 0xE9 is é.
 constexpr const char* AlreadyRunningText =
     "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
-
-// Every write is checked, as GNU tools do: a full disk or a closed output
-// ends with a message (where the error output still takes one) and exit 1.
-// A change already made stays made, and the message says so.
-int Print(const TReply& reply) {
-    const std::string out = ToTerminal(reply.Out);
-    errno = 0;
-    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
-                         std::fflush(stdout) == 0 && !std::ferror(stdout);
-    const int error = errno;
-    std::string err = ToTerminal(reply.Err);
-    if (!written)
-        err += ToTerminal("vobrik : impossible d'\xC3\xA9" "crire sur la sortie standard : " +
-                          FrenchError(error != 0 ? error : EIO) +
-                          (reply.Code == ExitDone ? " (la commande a \xC3\xA9t\xC3\xA9 faite)\n"
-                                                  : "\n"));
-    std::fwrite(err.data(), 1, err.size(), stderr);
-    return written ? reply.Code : ExitRefused;
-}
 
 // The lock, once any copy that holds it has been asked to come forward. A copy
 // that has just taken the lock may not answer lookups yet, and a command from
@@ -97,20 +73,9 @@ bool TakeFolder(TFolderGuard& guard) {
 }
 
 int ProgramMain(int argc, char* argv[]) {
-    std::setlocale(LC_CTYPE, "");
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(FromTerminal(argv[i]));
-    TRequest request;
-    TReply usage;
-    if (!ParseCommandLine(args, request, usage))
-        return Print(usage);
-    if (request.Action == TAction::Help)
-        return Print(HelpReply());
-    if (request.Action == TAction::Version)
-        return Print(VersionReply());
-    if (IsTableCommand(request))
-        return Print(RunFromTerminal(request, args));
+    // The commands are the terminal program's (vobrik), which starts this
+    // one for everything else: here only HIDE has a meaning.
+    const bool hide = IsHideArgument(argc, argv);
 
     switch (TakeProgramLock()) {
     case TLockResult::Created:
@@ -126,7 +91,7 @@ int ProgramMain(int argc, char* argv[]) {
         return 0;
 
     TVobrikApp app;
-    app.HideOnStart = request.Hide;
+    app.HideOnStart = hide;
     return app.Run();
 }
 

@@ -43,6 +43,10 @@ def test_help_and_version_print_and_touch_nothing(s):
         code, out, err = run(s, *args, DISPLAY="")
         assert (code, err) == (0, "") and text in out, (args, code, out, err)
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", copy)), "the copy showed"
+    # A command loads no toolkit, through the copy or on a folder.
+    for folder in ([], ["--dir", s.root]):
+        loaded = run(s, "--list", *folder, LD_DEBUG="files")[2]
+        assert "calling init" in loaded and not re.search(r"lib(gtk|gdk|X11|wx)", loaded), loaded
 
 
 @cli_test("UsageErrors")

@@ -1,0 +1,79 @@
+// The terminal program, vobrik: the commands on the reminders, answered
+// without the toolkit; with no command (or HIDE) it becomes the window
+// program installed beside it.
+
+#include "app/CommandLine.h"
+#include "app/TableCommands.h"
+#include "platform/SearchPath.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace vobrik {
+
+namespace {
+
+// Every write is checked, as GNU tools do: a full disk or a closed output
+// ends with a message (where the error output still takes one) and exit 1.
+// A change already made stays made, and the message says so.
+int Print(const TReply& reply) {
+    const std::string out = ToTerminal(reply.Out);
+    errno = 0;
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
+                         std::fflush(stdout) == 0 && !std::ferror(stdout);
+    const int error = errno;
+    std::string err = ToTerminal(reply.Err);
+    if (!written)
+        err += ToTerminal("vobrik : impossible d'\xC3\xA9" "crire sur la sortie standard : " +
+                          FrenchError(error != 0 ? error : EIO) +
+                          (reply.Code == ExitDone ? " (la commande a \xC3\xA9t\xC3\xA9 faite)\n"
+                                                  : "\n"));
+    std::fwrite(err.data(), 1, err.size(), stderr);
+    return written ? reply.Code : ExitRefused;
+}
+
+// The window program: beside this one in the build tree, in
+// <prefix>/libexec/vobrik once installed.
+int StartWindowProgram(char* argv[]) {
+    const std::string here = ProgramDirectory();
+    for (const std::string& path :
+         {here + "/vobrik-window", here + "/../libexec/vobrik/vobrik-window"}) {
+        if (::access(path.c_str(), X_OK) == 0) {
+            ::execv(path.c_str(), argv);
+            return Print(Refusal(ExitRefused, "impossible de lancer " + path + " : " +
+                                                  FrenchError(errno)));
+        }
+    }
+    return Print(Refusal(ExitRefused, "programme de fen\xC3\xAAtre introuvable pr\xC3\xA8s de " +
+                                          here + " (vobrik-window)"));
+}
+
+int ProgramMain(int argc, char* argv[]) {
+    std::setlocale(LC_CTYPE, "");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(FromTerminal(argv[i]));
+    TRequest request;
+    TReply usage;
+    if (!ParseCommandLine(args, request, usage))
+        return Print(usage);
+    if (request.Action == TAction::Help)
+        return Print(HelpReply());
+    if (request.Action == TAction::Version)
+        return Print(VersionReply());
+    if (IsTableCommand(request))
+        return Print(RunFromTerminal(request, args));
+    return StartWindowProgram(argv);
+}
+
+} // namespace
+
+} // namespace vobrik
+
+int main(int argc, char* argv[]) {
+    return vobrik::ProgramMain(argc, argv);
+}
