@@ -19,7 +19,7 @@ namespace vobrik {
 namespace {
 
 // Options that change how a command works; each command names those it accepts.
-enum TFlag : unsigned { fTsv = 1, fAt = 2, fKind = 4, fDir = 8 };
+enum TFlag : unsigned { fTsv = 1, fAt = 2, fKind = 4, fDir = 8, fJson = 16 };
 
 using TApply = std::string (*)(TRequest&, const std::string&);
 
@@ -41,7 +41,8 @@ struct TCommand {
 };
 
 constexpr TCommand Commands[] = {
-    {TAction::List, fTsv | fDir, 0},
+    {TAction::List, fTsv | fJson | fDir, 0},
+    {TAction::Next, fJson | fDir, 0},
     {TAction::Add, fAt | fKind | fDir, fAt},
     {TAction::Delete, fDir, 0},
     {TAction::ExportIcs, fDir, 0},
@@ -69,29 +70,12 @@ std::string SetMessage(TRequest& request, const std::string& value) {
     return {};
 }
 
-// Takes the next field of "AAAA-MM-JJ HH:MM" up to one of `ends`.
-bool TakeField(const std::string& text, size_t& at, size_t width, const char* ends,
-               std::string& field) {
-    const size_t end = text.find_first_not_of("0123456789", at);
-    field = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    if (!Digits(field, width))
-        return false;
-    at = end;
-    if (*ends == '\0')
-        return at == std::string::npos;
-    if (at == std::string::npos || std::strchr(ends, text[at]) == nullptr)
-        return false;
-    ++at;
-    return true;
+std::string SetAt(TRequest& request, const std::string& value) {
+    return ReadAtDate(value, request.Date);
 }
 
-std::string SetAt(TRequest& request, const std::string& value) {
-    size_t at = 0;
-    if (TakeField(value, at, 4, "-", request.Year) && TakeField(value, at, 2, "-", request.Month) &&
-        TakeField(value, at, 2, " T", request.Day) && TakeField(value, at, 2, ":", request.Hour) &&
-        TakeField(value, at, 2, "", request.Minute))
-        return {};
-    return "date illisible \xC2\xAB " + value + " \xC2\xBB : attendu \xC2\xAB AAAA-MM-JJ HH:MM \xC2\xBB";
+std::string SetIn(TRequest& request, const std::string& value) {
+    return ReadInDuration(value, request.Date);
 }
 
 std::string SetMonthly(TRequest& request, const std::string&) {
@@ -132,6 +116,11 @@ std::string SetTsv(TRequest& request, const std::string&) {
     return {};
 }
 
+std::string SetJson(TRequest& request, const std::string&) {
+    request.Json = true;
+    return {};
+}
+
 std::string SetDir(TRequest& request, const std::string& value) {
     request.Dir = value;
     return value.empty() ? "--dir attend un dossier" : std::string();
@@ -142,13 +131,22 @@ const TOption Options[] = {
     {"version", 'V', nullptr, TAction::Version, 0, Nothing, "affiche la version"},
     {"list", 0, nullptr, TAction::List, 0, Nothing,
      "affiche toutes les alarmes, la plus proche en premier"},
+    {"next", 0, nullptr, TAction::Next, 0, Nothing,
+     "affiche la prochaine alarme sur une ligne (rien et le code 1 s'il n'y en a pas)"},
+    {"json", 0, nullptr, TAction::Window, fJson, SetJson,
+     "avec --list ou --next : en JSON (identifiant, date ISO 8601, secondes, type, "
+     "intervalle, message)"},
     {"tsv", 0, nullptr, TAction::Window, fTsv, SetTsv,
      "avec --list : identifiant, secondes, date ISO 8601, type, message, "
      "s\xC3\xA9par\xC3\xA9s par des tabulations"},
     {"add", 0, "MESSAGE", TAction::Add, 0, SetMessage,
      "ajoute une alarme et affiche son identifiant"},
     {"at", 0, "DATE", TAction::Window, fAt, SetAt,
-     "avec --add : date et heure, \xC2\xAB AAAA-MM-JJ HH:MM \xC2\xBB"},
+     "avec --add : \xC2\xAB AAAA-MM-JJ HH:MM \xC2\xBB, \xC2\xAB JJ/MM/AAAA HH:MM \xC2\xBB, "
+     "\xC2\xAB HH:MM \xC2\xBB (aujourd'hui, sinon demain) ou \xC2\xAB demain HH:MM \xC2\xBB"},
+    {"in", 0, "DUR\xC3\x89" "E", TAction::Window, fAt, SetIn,
+     "avec --add : dans tant de temps, \xC2\xAB 90m \xC2\xBB, \xC2\xAB 2h \xC2\xBB, "
+     "\xC2\xAB 1j2h \xC2\xBB"},
     {"monthly", 0, nullptr, TAction::Window, fKind, SetMonthly, "avec --add : tous les mois"},
     {"yearly", 0, nullptr, TAction::Window, fKind, SetYearly, "avec --add : tous les ans"},
     {"every", 0, "N", TAction::Window, fKind, SetEvery, "avec --add : tous les N jours (1 \xC3\xA0 999)"},
@@ -233,6 +231,8 @@ class TParser {
         if (option->Value != nullptr) {
             if (equals != std::string::npos)
                 value = arg.substr(equals + 1);
+            else if (i + 2 < Args.size() && Args[i + 1] == "--") // --add -- -x
+                value = Args[i += 2];
             else if (i + 1 < Args.size())
                 value = Args[++i];
             else
@@ -265,17 +265,30 @@ class TParser {
     }
 
     std::string CheckCombination() {
+        if (Request.Tsv && Request.Json)
+            return "--json ne va pas avec --tsv";
         const TCommand* command = FindCommand(Request.Action);
         const unsigned allowed = command != nullptr ? command->Allowed : 0;
         for (const auto& [flag, name] : FlagNames)
             if ((flag & allowed) == 0)
                 return name + (command != nullptr ? " ne va pas avec " + CommandName
-                                                  : " ne s'emploie qu'avec une commande");
+                                                  : " ne va qu'avec " + CommandsTaking(flag));
         const unsigned missing = command != nullptr ? command->Required & ~Flags : 0;
         for (const TOption& option : Options)
             if (option.Flag & missing)
                 return CommandName + " demande --" + option.Long + " " + option.Value;
         return {};
+    }
+
+    // "--list ou --next", or "une commande" when most take it.
+    static std::string CommandsTaking(unsigned flag) {
+        std::string names;
+        int count = 0;
+        for (const TCommand& command : Commands)
+            for (const TOption& option : Options)
+                if (option.Action == command.Action && (command.Allowed & flag) != 0)
+                    names += std::string(count++ > 0 ? " ou " : "") + "--" + option.Long;
+        return count <= 2 ? names : "une commande";
     }
 
     const std::vector<std::string>& Args;
@@ -347,8 +360,9 @@ bool IsTableCommand(const TRequest& request) {
 TReply HelpReply() {
     TReply reply;
     reply.Out = "Utilisation : vobrik [HIDE]\n"
-                "              vobrik --list [--tsv] [--dir DOSSIER]\n"
-                "              vobrik --add MESSAGE --at \"AAAA-MM-JJ HH:MM\" "
+                "              vobrik --list [--tsv | --json] [--dir DOSSIER]\n"
+                "              vobrik --next [--json] [--dir DOSSIER]\n"
+                "              vobrik --add MESSAGE (--at DATE | --in DUR\xC3\x89" "E) "
                 "[--monthly | --yearly | --every N] [--dir DOSSIER]\n"
                 "              vobrik --delete ID [--dir DOSSIER]\n"
                 "              vobrik --export-ics FICHIER|- [--dir DOSSIER]\n"

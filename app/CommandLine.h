@@ -4,6 +4,8 @@
 // and the answer it gets, ready for the terminal. Texts here are UTF-8 unless
 // said otherwise.
 
+#include "app/CommandDates.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,15 +18,15 @@ constexpr int ExitUsage = 2;
 
 // Window starts (or brings forward) the window program; Help and Version are
 // answered on the spot; the others work on the reminders.
-enum class TAction { Window, Help, Version, List, Add, Delete, ExportIcs, ImportIcs };
+enum class TAction { Window, Help, Version, List, Next, Add, Delete, ExportIcs, ImportIcs };
 
 struct TRequest {
     TAction Action = TAction::Window;
     bool Hide = false;
     bool Tsv = false;
+    bool Json = false;
     std::string Message; // Windows-1252, at most 199 characters
-    // The date and time as typed, one field each, as the editor's edits hold them.
-    std::string Year, Month, Day, Hour, Minute;
+    TTypedDate Date;
     uint8_t Type = 1; // atOnce
     int32_t EveryDays = 0;
     std::string Key; // the reminder --delete names, as --list shows it

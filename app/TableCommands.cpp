@@ -1,9 +1,9 @@
 #include "app/TableCommands.h"
 
 #include "app/CalendarCommands.h"
+#include "app/ListText.h"
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
-#include "dialogs/EditAlarm.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 
@@ -59,106 +59,17 @@ class TCapturedMessages : public IMessages {
     }
 };
 
-// Windows-1252 text with its control characters as blanks, so that each
-// reminder stays one line and one field.
-std::string OneLine(const char* text) {
-    std::string line = text;
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
-    return line;
-}
-
-std::string KindText(const TAlarm& alarm) {
-    switch (alarm.Type) {
-    case atOnce:
-        return "une fois";
-    case atMonthly:
-        return "mensuel";
-    case atYearly:
-        return "annuel";
-    case atEveryDays:
-        return "tous les " + std::to_string(alarm.EveryDays) + " jour(s)";
-    default:
-        return "type " + std::to_string(alarm.Type);
-    }
-}
-
-// "2027-01-05T10:00:00+01:00", local time with its offset.
-std::string IsoLocal(int32_t when) {
-    const std::tm local = ToLocal(when);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string iso = text;
-    if (iso.size() > 2)
-        iso.insert(iso.size() - 2, ":");
-    return iso;
-}
-
-// What names a reminder on the command line: the start of its content's
-// fingerprint (and of its exported UID), the same in every process and at
-// every start while the reminder is unchanged.
-std::string Key(const TAlarm& alarm) {
-    char key[16];
-    std::snprintf(key, sizeof key, "%08x", static_cast<unsigned>(ContentHash(alarm) >> 32));
-    return key;
-}
-
-std::string ListLine(const TAlarm& alarm, bool tsv) {
-    const std::string when = FrenchDayInText(alarm.When) + " " + ClockTime(alarm.When);
-    const std::string id = Key(alarm);
-    const std::string line =
-        tsv ? std::string(id) + "\t" + std::to_string(alarm.When) + "\t" + IsoLocal(alarm.When) +
-                  "\t" + KindText(alarm) + "\t" + OneLine(alarm.Message)
-            : std::string(id) + "  " + when + "  " + KindText(alarm) + "  " + OneLine(alarm.Message);
-    return Utf8FromWindows1252(line) + "\n";
-}
-
-// Reads the table without touching it: a list in the running copy keeps the
-// window's selection.
+// Reads the table without touching it.
 TReply List(TCommandContext& context, const TRequest& request) {
-    const TAlarmTable& table = context.Table;
-    std::vector<const TAlarm*> sorted;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        sorted.push_back(table.Alarms[i].get());
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const TAlarm* a, const TAlarm* b) { return a->When < b->When; });
-    TReply reply;
-    if (!request.Tsv)
-        reply.Out = "Alarmes de " + context.File + " :\n";
-    for (const TAlarm* alarm : sorted)
-        reply.Out += ListLine(*alarm, request.Tsv);
-    if (!request.Tsv && table.AlarmCount == 0)
-        reply.Out += "Aucune alarme\n";
-    return reply;
+    const TListForm form =
+        request.Json ? TListForm::Json : request.Tsv ? TListForm::Tsv : TListForm::Text;
+    return {ExitDone, ListText(context.Table, context.File, form), ""};
 }
 
-template <size_t N> void Field(char (&field)[N], const std::string& text) {
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), text.size() < N - 1 ? text.size() : N - 1);
-}
-
-// The editor's buffer as a user would have filled it.
-TAlarmEditXfer TypedXfer(const TRequest& request) {
-    TAlarmEditXfer xfer;
-    std::memset(&xfer, 0, sizeof xfer);
-    Field(xfer.Message, request.Message);
-    Field(xfer.Day, request.Day);
-    Field(xfer.Month, request.Month);
-    Field(xfer.Year, request.Year);
-    Field(xfer.Hour, request.Hour);
-    Field(xfer.Minute, request.Minute);
-    xfer.TypeOnce = request.Type == atOnce;
-    xfer.TypeMonthly = request.Type == atMonthly;
-    xfer.TypeYearly = request.Type == atYearly;
-    xfer.TypeEveryDays = request.Type == atEveryDays;
-    Field(xfer.EveryDaysText, std::to_string(request.EveryDays));
-    return xfer;
-}
-
-// The editor's advice to correct the date makes no sense on a command line.
-std::string FirstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
+TReply Next(TCommandContext& context, const TRequest& request) {
+    const TAlarm* next = NextAlarm(context.Table);
+    return next != nullptr ? TReply{ExitDone, NextText(*next, request.Json), ""}
+                           : TReply{ExitRefused, "", ""};
 }
 
 std::string NotSaved(const TAlarmTable& table) {
@@ -167,24 +78,27 @@ std::string NotSaved(const TAlarmTable& table) {
 
 TReply Add(TCommandContext& context, const TRequest& request) {
     TAlarmTable& table = context.Table;
-    TAlarm added;
-    switch (AddTypedAlarm(table, TypedXfer(request), added)) {
-    case TAddResult::Added:
-        return {ExitDone, Key(added) + "\n", ""};
-    case TAddResult::Full:
+    if (table.IsFull())
         return Refusal(ExitRefused, Utf8FromWindows1252(TableFullText));
-    case TAddResult::OutOfRange:
-        return Refusal(ExitRefused, FirstLine(Utf8FromWindows1252(OutOfRangeText)));
-    case TAddResult::NotSaved:
-        break;
-    }
-    return Refusal(ExitRefused, NotSaved(table));
+    const TPlacedDate date = PlaceDate(request.Date, table.Clock().Now());
+    if (!date.Placed)
+        return Refusal(ExitRefused, date.Why);
+    TAlarm added;
+    added.When = date.When;
+    SetAlarmMessage(added, request.Message.c_str());
+    added.Type = request.Type;
+    added.EveryDays = request.Type == atEveryDays ? request.EveryDays : 0;
+    table.Append(added);
+    table.RefreshAlarmList();
+    if (!table.SaveAlarms())
+        return Refusal(ExitRefused, NotSaved(table));
+    return {ExitDone, ReminderKey(added) + "\n", date.Note.empty() ? "" : "vobrik : " + date.Note + "\n"};
 }
 
 TReply Delete(TCommandContext& context, const TRequest& request) {
     TAlarmTable& table = context.Table;
     for (int slot = 0; slot < table.AlarmCount; ++slot) {
-        if (Key(*table.Alarms[slot]) != request.Key)
+        if (ReminderKey(*table.Alarms[slot]) != request.Key)
             continue;
         for (int i = slot; i + 1 < table.AlarmCount; ++i)
             table.Alarms[i] = std::move(table.Alarms[i + 1]);
@@ -226,6 +140,7 @@ struct THandler {
 
 constexpr THandler Handlers[] = {
     {TAction::List, List},
+    {TAction::Next, Next},
     {TAction::Add, Add},
     {TAction::Delete, Delete},
     {TAction::ExportIcs, ExportIcs},
@@ -319,18 +234,6 @@ TReply RunInFolder(const TRequest& request, const std::string& folder, const std
     TReply reply = RunTableCommand(context, request);
     reply.Err = messages.Text + reply.Err;
     return reply;
-}
-
-std::string TrayTipText(const TAlarmTable& table) {
-    const TAlarm* next = nullptr;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        if (next == nullptr || table.Alarms[i]->When < next->When)
-            next = table.Alarms[i].get();
-    if (next == nullptr)
-        return "Vobrik\nAucune alarme";
-    // Windows-1252: 0xE0 is à, 0x97 the em dash.
-    return "Vobrik\nProchaine alarme : " + FrenchDayInText(next->When) + " \xE0 " +
-           ClockTime(next->When) + " \x97 " + OneLine(next->Message);
 }
 
 namespace {

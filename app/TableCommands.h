@@ -44,9 +44,6 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd);
 // holds the program's lock.
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd);
 
-// The tray icon's tip: the program's name and the next reminder; Windows-1252.
-std::string TrayTipText(const TAlarmTable& table);
-
 // What the program does with a table command from the terminal: through the
 // running copy when one answers, else on the folder under the lock.
 TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& args);

@@ -183,25 +183,4 @@ bool StoreEdit(TAlarmTable& table, const TAlarmEditXfer& xfer, int32_t when, TAl
     return saved;
 }
 
-TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, TAlarm& added) {
-    if (table.IsFull())
-        return TAddResult::Full;
-    // As the editor would, from the present moment, whose daylight-saving
-    // flag the typed time keeps; but a reminder typed for 10:00 is due at
-    // 10:00:00, not at the seconds the command happened to run.
-    TAlarm fresh;
-    const int32_t now = table.Clock().Now();
-    fresh.When = now - (now % 60 + 60) % 60;
-    TAlarmEditXfer scratch;
-    const std::optional<int32_t> when = TypedWhen(typed, FillEditXfer(fresh, scratch));
-    if (!when)
-        return TAddResult::OutOfRange;
-    TAlarm* stored = table.Append(fresh);
-    ApplyEditXfer(typed, *when, *stored);
-    added = *stored; // the save may read the file anew and rebuild the table
-    const bool saved = table.SaveAlarms();
-    table.RefreshAlarmList();
-    return saved ? TAddResult::Added : TAddResult::NotSaved;
-}
-
 } // namespace vobrik

@@ -50,13 +50,6 @@ void ApplyEditXfer(const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
 // not be written; the record is kept in the table all the same.
 bool StoreEdit(TAlarmTable& table, const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
 
-enum class TAddResult { Added, Full, OutOfRange, NotSaved };
-
-// Adds a reminder from a filled buffer exactly as "Ajouter" and the editor's
-// OK would, without the dialog: same starting record, same normalisation, same
-// range check, but at second 0 of the typed minute. Gives a copy of the new
-// record once it is in the table.
-TAddResult AddTypedAlarm(TAlarmTable& table, const TAlarmEditXfer& typed, TAlarm& added);
 
 // The main dialog's EditAlarm: runs the editor on a table slot with the check
 // timer stopped, and saves and refreshes when the user confirms.

@@ -1,5 +1,6 @@
 #include "app/wx/VobrikDlgClient.h"
 
+#include "app/ListText.h"
 #include "app/TableCommands.h"
 #include "app/wx/VobrikApp.h"
 #include "core/LocalTime.h"

@@ -5,6 +5,7 @@ Usage: cli_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
 
 import fcntl
 import functools
+import json
 import os
 import re
 import signal
@@ -13,7 +14,7 @@ import stat
 import subprocess
 import sys
 
-from harness import DEADLINE, wait_for
+from harness import DEADLINE, faketime, wait_for
 from shell_test import (NO_SUMMARY, QUIT_BUTTON, alarm, gui_test, main, records, started_hidden,
                         started_visible)
 
@@ -21,7 +22,7 @@ TESTS = {}  # name: (function, tray host, window manager)
 cli_test = functools.partial(gui_test, table=TESTS)
 
 
-ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2027-01-05 10:00"]
+ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2031-01-07 10:00"]
 
 
 def run(s, *args, **env):
@@ -63,7 +64,7 @@ def keys_hold(s, folder, **env):
     own reminder, and a key whose reminder is gone deletes nothing."""
     keys = []
     for name in ("A", "B", "C"):
-        code, out, err = run(s, "--add", name, "--at", "2027-01-05 10:00", "--dir", folder, **env)
+        code, out, err = run(s, "--add", name, "--at", "2031-01-07 10:00", "--dir", folder, **env)
         assert code == 0 and re.fullmatch(r"[0-9a-f]{8}\n", out), (code, out, err)
         keys.append(out.strip())
     for key in keys[:2]:
@@ -82,22 +83,29 @@ def test_commands_work_on_the_folder_without_a_copy(s):
     data = os.path.join(s.root, "data")
     steps = [
         (ADD, 0, ""),
-        (["--add", "Loyer \u20ac \u2713", "--at=2027-02-30 9:05", "--monthly"], 0, ""),
+        (["--add", "Loyer \u20ac \u2713", "--at=28/02/2027 9:05", "--monthly"], 0, ""),
         (["--add", "Sport", "--at", "2026-12-31 18:00", "--every", "3"], 0, ""),
         (["--add", "Anniversaire", "--at", "2027-03-02 09:06", "--yearly"], 0, ""),
         (["--add", "x", "--at", "2040-01-01 10:00"], 1, "Cette date ne peut pas"),
     ]
     keys = []
     for args, code, err in steps:
-        done = run(s, *args, XDG_DATA_HOME=data)
+        done = run(s, *args, XDG_DATA_HOME=data, **faketime("@2026-12-01 12:00:00"))
         assert done[0] == code and err in done[2], (args, done)
         keys.append(done[1].strip())
     assert run(s, "--delete", keys[0], XDG_DATA_HOME=data) == (0, "", "")
     assert run(s, "--list", XDG_DATA_HOME=data) == (0, (
         f"Alarmes de {data}/vobrik/ALARMS.VBK (Vobrik n'est pas lanc\u00e9) :\n"
         f"{keys[2]}  jeudi 31 d\u00e9cembre 2026 18:00  tous les 3 jour(s)  Sport\n"
-        f"{keys[1]}  mardi 2 mars 2027 09:05  mensuel  Loyer \u20ac ?\n"
+        f"{keys[1]}  dimanche 28 f\u00e9vrier 2027 09:05  mensuel  Loyer \u20ac ?\n"
         f"{keys[3]}  mardi 2 mars 2027 09:06  annuel  Anniversaire\n"), "")
+    listed = json.loads(run(s, "--list", "--json", XDG_DATA_HOME=data)[1])
+    assert [(r["id"], r["kind"], r["interval"], r["message"]) for r in listed] == [
+        (keys[2], "days", 3, "Sport"), (keys[1], "monthly", 0, "Loyer \u20ac ?"),
+        (keys[3], "yearly", 0, "Anniversaire")], listed
+    assert json.loads(run(s, "--next", "--json", XDG_DATA_HOME=data)[1]) == listed[0]
+    assert run(s, "--next", XDG_DATA_HOME=data) == (
+        0, "jeudi 31 d\u00e9cembre 2026 \u00e0 18:00 \u2014 Sport\n", "")
     # Due at second 0 of the typed minute.
     line = run(s, "--list", "--tsv", f"--dir={data}/vobrik")[1].splitlines()[0]
     assert line == f"{keys[2]}\t1798736400\t2026-12-31T18:00:00+01:00\ttous les 3 jour(s)\tSport"
@@ -108,6 +116,32 @@ def test_commands_work_on_the_folder_without_a_copy(s):
         assert code == 1 and said in err, err
     assert run(s, "--add", "x", "--at", "2030-01-01 10:00", "--dir", "absent")[0] == 1
     assert not os.path.exists(s.path("absent"))
+
+
+@cli_test("DatesAUserMeans")
+def test_dates_are_read_as_a_user_means_them(s):
+    """At 22:00 on the eve of the spring change in Paris; the other change on
+    26 October 2031."""
+    now = faketime("@2031-03-29 22:00:00")
+    table = [  # the date options, and the local time added or the refusal
+        (["--at", "23:30"], "2031-03-29T23:30:00+01:00"),
+        (["--at", "21:00"], "2031-03-30T21:00:00+02:00"),
+        (["--at", "30/03/2031 03:00"], "2031-03-30T03:00:00+02:00"),
+        (["--in", "1j2h"], "2031-03-31T01:00:00+02:00"),
+        (["--at", "2031-10-26 02:30"], "2031-10-26T02:30:00+02:00"),  # the first of two
+        (["--at", "demain 02:30"], "02:30 n'existe pas ce jour-l\u00e0 (changement d'heure) : 01:59 ou 03:00"),
+        (["--at", "2031-03-29 21:59"], "cette date est pass\u00e9e"),
+    ]
+    for args, wanted in table:
+        code, out, err = run(s, "--add", "m", *args, "--dir", ".", **now)
+        if code == 0:
+            listed = run(s, "--list", "--tsv", "--dir", ".")[1]
+            assert [l.split("\t")[2] for l in listed.splitlines()] == [wanted], (args, listed)
+            assert run(s, "--delete", out.strip(), "--dir", ".")[0] == 0
+        else:
+            assert (code, out, err) == (1, "", f"vobrik : {wanted}\n"), (args, code, err)
+    assert run(s, "--next", "--dir", ".") == (1, "", ""), "no reminder: nothing, exit 1"
+    assert "arrive deux fois" in run(s, "--add", "m", "--at", "2031-10-26 02:30", **now)[2]
 
 
 @cli_test("CommandsGoToTheRunningCopy", wm=True)
@@ -251,7 +285,7 @@ def test_calendar_files_go_through_the_running_copy(s):
 
 
 def fifty_adds(s, **env):
-    adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2027-03-01 08:00", "--dir", "."],
+    adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2031-03-01 08:00", "--dir", "."],
                              env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE) for i in range(50)]
     results = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in adds]

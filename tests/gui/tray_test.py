@@ -110,10 +110,10 @@ def test_status_notifier_item_then_its_watcher_goes(s):
     # Reminders added from a terminal: the tip names the earliest as soon as
     # the command returns.
     for message, hour in (("Plus tard", "11:00"), ("Dentiste", "10:00")):
-        subprocess.run([s.program, "--add", message, "--at", "2027-01-05 " + hour], check=True,
+        subprocess.run([s.program, "--add", message, "--at", "2031-01-07 " + hour], check=True,
                        env=s.env(DBUS_SESSION_BUS_ADDRESS=address), capture_output=True, timeout=20)
     tip = watcher.item("Get", GLib.Variant("(ss)", (ITEM, "ToolTip")), "org.freedesktop.DBus.Properties")
-    assert tip[0][3] == "Prochaine alarme : mardi 5 janvier 2027 \u00e0 10:00 \u2014 Dentiste", tip
+    assert tip[0][3] == "Prochaine alarme : mardi 7 janvier 2031 \u00e0 10:00 \u2014 Dentiste", tip
     pixmaps = {w: bytes(data) for w, h, data in found["IconPixmap"] if w == h}
     assert sorted(pixmaps) == [16, 32], found["IconPixmap"]
     assert pixmaps[32] == icon_argb(), "the 32-pixel icon is not the ARGB picture"
