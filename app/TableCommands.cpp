@@ -4,6 +4,8 @@
 #include "app/ListText.h"
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
+#include "platform/CommandSocket.h"
+#include "platform/FolderGuard.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The program's folders depend downwards only, and only the wx folders use the
-toolkit: prints each include that breaks either rule. Every use points down
+toolkit, and no source file outgrows 500 lines: prints each file or include
+that breaks a rule. Every use points down
 the ranks (or from a wx folder to its own), so no two folders can use each
 other, directly or around a circle. Usage: layout_test.py SOURCE_DIR"""
 import re
@@ -28,6 +29,8 @@ def main(root):
         if folder.split("/")[0] not in RANKS:
             continue
         text = source.read_text(encoding="latin-1")
+        if text.count("\n") > 500:
+            problems.append(f"{name}: {text.count(chr(10))} lines, more than 500")
         if not folder.endswith("/wx") and TOOLKIT.search(text):
             problems.append(f"{name}: toolkit header outside a wx folder")
         for used in set(LOCAL.findall(text)) - {folder}:

@@ -7,6 +7,7 @@
 #include "dialogs/wx/AlarmCheckDlg.h"
 #include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
+#include "platform/CommandSocket.h"
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"

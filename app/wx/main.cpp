@@ -1,6 +1,8 @@
 #include "app/StartUp.h"
 #include "app/wx/VobrikApp.h"
 #include "core/Services.h"
+#include "platform/CommandSocket.h"
+#include "platform/FolderGuard.h"
 #include "platform/SingleInstance.h"
 #include "platform/wx/Application.h"
 

@@ -235,18 +235,23 @@ def test_reminders_stay_private_and_damage_is_kept(s):
 
 
 @cli_test("PlantedRuntimeFolderIsPassedBy")
-def test_a_runtime_folder_planted_by_another_user_is_passed_by(s):
-    """Without a session runtime directory, the lock and the lookup go where no
-    one else can write: a folder planted in the shared one is named and left."""
-    env = {"XDG_RUNTIME_DIR": "", "TMPDIR": s.root}
+def test_a_runtime_folder_others_can_write_is_passed_by(s):
+    """The lock and the lookup go where no one else can write: a runtime
+    folder open to all, and one planted in the shared temporary folder by
+    another user, are passed by, the planted one named."""
+    shared = os.path.join(s.root, "run")
+    os.makedirs(os.path.join(shared, "vobrik"))
+    os.chmod(os.path.join(shared, "vobrik"), 0o777)
     planted = os.path.join(s.root, f"vobrik-{os.geteuid()}")
     os.mkdir(planted, 0o700)
     os.chown(planted, 54321, 54321)
+    env = {"XDG_RUNTIME_DIR": shared, "TMPDIR": s.root}
     copy = s.start("HIDE", **env)
     s.wait_docked(copy)
-    assert not s.windows_named("Erreur"), "the planted folder stopped the program"
+    assert not s.windows_named("Erreur"), "an unsafe folder stopped the program"
     code, out, err = run(s, "--list", **env)
     assert code == 0 and "(Vobrik lanc\u00e9)" in out and f"{planted} appartient \u00e0 54321" in err
+    assert os.listdir(os.path.join(shared, "vobrik")) == [] and os.listdir(planted) == []
 
 
 @cli_test("BusyCopyRefusesAndSigtermEndsIt")

@@ -1,0 +1,76 @@
+#pragma once
+
+// How the terminal reaches a running copy, and how the copy answers: a local
+// socket, at a path or at an address of the abstract namespace.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vobrik {
+
+// The same, for a copy reached at an address (see TFolderGuard).
+bool BringCopyForward(const std::string& address);
+
+// An address of the abstract socket namespace that no one can guess.
+std::string NewPrivateAddress();
+// A listening socket at the address (a path, or "@name" in the abstract
+// namespace), or -1.
+int ListenAt(const std::string& address);
+// A listening socket that the program's lookup server answers on as well.
+void ServeAlso(int listener);
+
+enum class TAskResult { Answered, NobodyListens, NotOurs, Gone };
+
+// Hands a command to the copy listening at the address and waits for its
+// answer as long as that copy lives. NobodyListens: nothing listens there, or
+// the copy is not ready and applied nothing. NotOurs: another user listens
+// there. Gone: the copy closed the connection before answering.
+TAskResult AskRunningCopy(const std::string& address, const std::string& command,
+                          std::string& answer);
+
+// What the running copy does with a command, given whether a modal window is
+// open; it gives the answer, or nothing while it is not ready. The program
+// sets it, the server calls it.
+using TCommandHandler = std::function<std::string(const std::string& command, bool busy)>;
+void SetCommandHandler(TCommandHandler handler);
+
+// The running copy's side: on each listening socket a "show" request runs
+// `show` and a command goes to the command handler. It never waits: the
+// owner watches each descriptor the server names and calls Ready when it can
+// be read or written. Only this user's processes are answered.
+class TWindowLookupServer {
+  public:
+    // fd is to be watched for reading, or for writing; -1 for write stops it.
+    using TWatch = std::function<void(int fd, bool forWriting)>;
+    using TUnwatch = std::function<void(int fd)>;
+
+    // The caller holds the program's lock, so a socket left at the title's
+    // path is the remains of a copy that died and is replaced.
+    TWindowLookupServer(const char* title, std::function<void()> show, TWatch watch,
+                        TUnwatch unwatch);
+    ~TWindowLookupServer();
+    TWindowLookupServer(const TWindowLookupServer&) = delete;
+    TWindowLookupServer& operator=(const TWindowLookupServer&) = delete;
+
+    // Reads, answers or accepts what is waiting on fd; never blocks.
+    void Ready(int fd, bool busy);
+
+    struct TConnection;
+
+  private:
+    void Accept(int listener);
+    void Serve(int fd, TConnection& connection, bool busy);
+    void Close(int fd);
+
+    std::string Path;
+    std::function<void()> Show;
+    TWatch Watch;
+    TUnwatch Unwatch;
+    std::vector<int> Listeners;
+    std::map<int, std::unique_ptr<TConnection>> Connections;
+};
+
+} // namespace vobrik
