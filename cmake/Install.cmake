@@ -4,6 +4,8 @@
 # package made from that installation.
 
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/app/vobrik-desktop TYPE BIN)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/vobrik.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vobrik)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/vobrik.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icon1001_32.png

@@ -44,6 +44,13 @@ def test_help_and_version_print_and_touch_nothing(s):
         code, out, err = run(s, *args, DISPLAY="")
         assert (code, err) == (0, "") and text in out, (args, code, out, err)
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", copy)), "the copy showed"
+    # Bash completes every option of the help.
+    completion = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "vobrik.bash-completion")
+    complete = 'source "$0"; COMP_WORDS=(vobrik "$1"); COMP_CWORD=1; _vobrik; echo "${COMPREPLY[*]}"'
+    said = subprocess.run(["bash", "-c", complete, completion, "--ex"], capture_output=True, text=True)
+    assert said.stdout == "--export-ics\n", said
+    every = subprocess.run(["bash", "-c", complete, completion, ""], capture_output=True, text=True)
+    assert set(re.findall(r"--[a-z-]+", run(s, "--help")[1])) == set(every.stdout.split()) - {"HIDE"}
     # A command loads no toolkit, through the copy or on a folder.
     for folder in ([], ["--dir", s.root]):
         loaded = run(s, "--list", *folder, LD_DEBUG="files")[2]
