@@ -1,5 +1,6 @@
 #include "app/CalendarCommands.h"
 
+#include "app/TableCommands.h"
 #include "calendar/ICalendar.h"
 #include "core/FileOps.h"
 #include "platform/Text1252.h"
@@ -80,6 +81,27 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
                     std::to_string(TAlarmTable::MaxAlarms) + " alarmes.\n";
     }
     return reply;
+}
+
+namespace {
+
+// A calendar file is named from the terminal's directory; "-" is the terminal.
+std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
+    return request.File == "-" ? request.File : Absolute(request.File, context.Cwd);
+}
+
+TReply ExportIcs(TCommandContext& context, const TRequest& request) {
+    return ExportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+TReply ImportIcs(TCommandContext& context, const TRequest& request) {
+    return ImportCalendarFile(context.Table, CalendarPath(context, request));
+}
+
+} // namespace
+
+void UseCalendarCommands() {
+    SetCalendarCommands(ExportIcs, ImportIcs);
 }
 
 } // namespace vobrik

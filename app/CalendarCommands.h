@@ -10,6 +10,9 @@
 
 namespace vobrik {
 
+// Makes --export-ics and --import-ics table commands.
+void UseCalendarCommands();
+
 // Writes every reminder to `path`, or to the reply's output for "-".
 TReply ExportCalendarFile(TAlarmTable& table, const std::string& path);
 

@@ -1,6 +1,5 @@
 #include "app/TableCommands.h"
 
-#include "app/CalendarCommands.h"
 #include "app/ListText.h"
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
@@ -113,6 +112,8 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
                                     "(voir vobrik --list)");
 }
 
+} // namespace
+
 std::string Absolute(const std::string& path, const std::string& cwd) {
     std::string full =
         std::filesystem::path(path[0] == '/' ? path : cwd + "/" + path).lexically_normal();
@@ -121,33 +122,28 @@ std::string Absolute(const std::string& path, const std::string& cwd) {
     return full;
 }
 
-// A calendar file is named from the terminal's directory; "-" is the terminal.
-std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
-    return request.File == "-" ? request.File : Absolute(request.File, context.Cwd);
-}
-
-TReply ExportIcs(TCommandContext& context, const TRequest& request) {
-    return ExportCalendarFile(context.Table, CalendarPath(context, request));
-}
-
-TReply ImportIcs(TCommandContext& context, const TRequest& request) {
-    return ImportCalendarFile(context.Table, CalendarPath(context, request));
-}
+namespace {
 
 // What each table command does; the command line says which options it takes.
 struct THandler {
     TAction Action;
-    TReply (*Run)(TCommandContext& context, const TRequest& request);
+    TCommandRun Run;
 };
 
-constexpr THandler Handlers[] = {
-    {TAction::List, List},
-    {TAction::Next, Next},
-    {TAction::Add, Add},
-    {TAction::Delete, Delete},
-    {TAction::ExportIcs, ExportIcs},
-    {TAction::ImportIcs, ImportIcs},
+THandler Handlers[] = {
+    {TAction::List, List},         {TAction::Next, Next},          {TAction::Add, Add},
+    {TAction::Delete, Delete},     {TAction::ExportIcs, nullptr}, {TAction::ImportIcs, nullptr},
 };
+
+} // namespace
+
+void SetCalendarCommands(TCommandRun exportIcs, TCommandRun importIcs) {
+    for (THandler& handler : Handlers)
+        if (handler.Action == TAction::ExportIcs || handler.Action == TAction::ImportIcs)
+            handler.Run = handler.Action == TAction::ExportIcs ? exportIcs : importIcs;
+}
+
+namespace {
 
 std::string CurrentDirectory() {
     char* cwd = ::getcwd(nullptr, 0);
@@ -168,7 +164,7 @@ TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
     for (const THandler& row : Handlers)
         if (row.Action == request.Action)
             handler = &row;
-    if (handler == nullptr)
+    if (handler == nullptr || handler->Run == nullptr)
         return Refusal(ExitUsage, "commande inattendue");
     TCapturedMessages captured;
     IMessages& previous = context.Table.SwapMessages(captured);

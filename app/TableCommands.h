@@ -21,6 +21,15 @@ struct TCommandContext {
     std::string Cwd;
 };
 
+using TCommandRun = TReply (*)(TCommandContext& context, const TRequest& request);
+
+// The calendar commands come from a library of their own (on libical), which
+// the terminal program leaves out: it hands them to vobrik-ics.
+void SetCalendarCommands(TCommandRun exportIcs, TCommandRun importIcs);
+
+// A path read from the terminal's directory, made plain.
+std::string Absolute(const std::string& path, const std::string& cwd);
+
 // Applies a table command, as the main dialog's buttons would: the table is
 // saved and shown again. Messages the table would show in a box go to the
 // reply.

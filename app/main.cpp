@@ -1,7 +1,9 @@
 // The terminal program, vobrik: the commands on the reminders, answered
 // without the toolkit; with no command (or HIDE) it becomes the window
-// program installed beside it.
+// program installed beside it. Built a second time as vobrik-ics, with the
+// calendar files.
 
+#include "app/CalendarCommands.h"
 #include "app/CommandLine.h"
 #include "app/TableCommands.h"
 #include "platform/SearchPath.h"
@@ -36,20 +38,19 @@ int Print(const TReply& reply) {
     return written ? reply.Code : ExitRefused;
 }
 
-// The window program: beside this one in the build tree, in
+// A program of ours that takes over: beside this one in the build tree, in
 // <prefix>/libexec/vobrik once installed.
-int StartWindowProgram(char* argv[]) {
+int Become(const char* name, char* argv[]) {
     const std::string here = ProgramDirectory();
     for (const std::string& path :
-         {here + "/vobrik-window", here + "/../libexec/vobrik/vobrik-window"}) {
+         {here + "/" + name, here + "/../libexec/vobrik/" + name}) {
         if (::access(path.c_str(), X_OK) == 0) {
             ::execv(path.c_str(), argv);
             return Print(Refusal(ExitRefused, "impossible de lancer " + path + " : " +
                                                   FrenchError(errno)));
         }
     }
-    return Print(Refusal(ExitRefused, "programme de fen\xC3\xAAtre introuvable pr\xC3\xA8s de " +
-                                          here + " (vobrik-window)"));
+    return Print(Refusal(ExitRefused, std::string(name) + " introuvable pr\xC3\xA8s de " + here));
 }
 
 int ProgramMain(int argc, char* argv[]) {
@@ -65,9 +66,17 @@ int ProgramMain(int argc, char* argv[]) {
         return Print(HelpReply());
     if (request.Action == TAction::Version)
         return Print(VersionReply());
+#ifdef VOBRIK_ICS
+    UseCalendarCommands();
+#else
+    // Calendar files need libical, and with it ICU, which would weigh on
+    // every other command: they have a program of their own.
+    if (request.Action == TAction::ExportIcs || request.Action == TAction::ImportIcs)
+        return Become("vobrik-ics", argv);
+#endif
     if (IsTableCommand(request))
         return Print(RunFromTerminal(request, args));
-    return StartWindowProgram(argv);
+    return Become("vobrik-window", argv);
 }
 
 } // namespace

@@ -16,6 +16,9 @@
 namespace vobrik {
 namespace {
 
+// The commands on calendar files, as vobrik-ics and the window program use them.
+const bool CalendarCommandsInUse = (UseCalendarCommands(), true);
+
 using test::ShowLocal;
 
 // Tuesday 1 December 2026, 12:00 in Paris.

@@ -1,3 +1,4 @@
+#include "app/CalendarCommands.h"
 #include "app/StartUp.h"
 #include "app/wx/VobrikApp.h"
 #include "core/Services.h"
@@ -78,6 +79,7 @@ int ProgramMain(int argc, char* argv[]) {
     // The commands are the terminal program's (vobrik), which starts this
     // one for everything else: here only HIDE has a meaning.
     const bool hide = IsHideArgument(argc, argv);
+    UseCalendarCommands();
 
     switch (TakeProgramLock()) {
     case TLockResult::Created:
