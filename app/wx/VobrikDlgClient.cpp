@@ -74,8 +74,8 @@ void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
     SetCommandHandler([this](const std::string& command, bool busy) {
         // The file may have changed an instant ago, before its notice came.
-        if (TableLoaded && !busy)
-            Table.ReloadIfChanged();
+        if (TableLoaded)
+            FileChanged();
         return TableLoaded ? AnswerCommandRequest(Table, command, busy) : std::string();
     });
 
