@@ -52,13 +52,13 @@ std::string InstalledDataDirectory(const std::string& programDirectory) {
     if (programDirectory.empty())
         return {};
     // Relative to the program, so that an installation works under any
-    // prefix: <prefix>/bin, or <prefix>/libexec/vobrik for the window program.
-    const std::string inner = "/libexec/vobrik";
-    const size_t at = programDirectory.size() >= inner.size()
-                          ? programDirectory.size() - inner.size()
-                          : std::string::npos;
-    if (at != std::string::npos && programDirectory.compare(at, inner.size(), inner) == 0)
-        return programDirectory.substr(0, at) + "/share/vobrik";
+    // prefix: <prefix>/bin, or <prefix>/libexec/vobrik for the programs it
+    // starts.
+    for (const std::string inner : {"/bin", "/libexec/vobrik"}) {
+        const size_t size = programDirectory.size();
+        if (size >= inner.size() && programDirectory.compare(size - inner.size(), inner.size(), inner) == 0)
+            return programDirectory.substr(0, size - inner.size()) + "/share/vobrik";
+    }
     return programDirectory + "/../share/vobrik";
 }
 

@@ -31,11 +31,6 @@ class Settings : public ::testing::Test {
         WriteBytes(File, {contents.begin(), contents.end()});
         return LoadSettings(Values, Messages, SystemFileOps(), File);
     }
-    std::string Saved() {
-        EXPECT_TRUE(SaveSettings(Values, Messages, SystemFileOps(), File));
-        const auto bytes = ReadBytes(File);
-        return {bytes.begin(), bytes.end()};
-    }
 };
 
 TEST_F(Settings, LinesAreReadAsKeyEqualsValue) {
@@ -68,23 +63,6 @@ TEST_F(Settings, LinesAreReadAsKeyEqualsValue) {
         EXPECT_EQ(c.After, Show(Values));
     }
     EXPECT_TRUE(Messages.Log.empty());
-}
-
-TEST_F(Settings, SaveWritesTheSixLinesThatReadBackToTheSameValues) {
-    ASSERT_TRUE(Load("RESUME=0\n; mine\nhide=1\n"));
-    EXPECT_EQ("HIDE=1\r\nRESUME=0\r\nPOSX=100\r\nPOSY=100\r\nPOSH=200\r\nPOSW=400\r\n", Saved());
-    Values = {false, true, -20, 0, 2147483647, -2147483647 - 1};
-    const std::string text = Saved();
-    EXPECT_EQ("HIDE=0\r\nRESUME=1\r\nPOSX=-20\r\nPOSY=0\r\nPOSH=2147483647\r\nPOSW=-2147483648\r\n", text);
-    TSettings read;
-    ASSERT_TRUE(LoadSettings(read, Messages, SystemFileOps(), File));
-    EXPECT_EQ(Show(Values), Show(read));
-
-    std::filesystem::remove(File);
-    std::filesystem::create_directory(File);
-    EXPECT_FALSE(LoadSettings(read, Messages, SystemFileOps(), File));
-    EXPECT_FALSE(SaveSettings(Values, Messages, SystemFileOps(), File));
-    EXPECT_EQ((std::vector<std::string>{"File Access Error", "File Access Error"}), Messages.Log);
 }
 
 } // namespace

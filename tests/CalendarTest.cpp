@@ -1,6 +1,5 @@
 #include "calendar/FrenchDate.h"
 #include "calendar/NameDays.h"
-#include "platform/SearchPath.h"
 
 #include "Support.h"
 
@@ -97,18 +96,6 @@ TEST(Calendar, NameDaysJoinTheLinesOfTheDayBelowTheCapacity) {
     }
     for (size_t capacity : {0, 20, 199}) // no file at all
         EXPECT_EQ(std::string(NotFound, std::min<size_t>(capacity, 27)), LookUp("", capacity, 5, 1, false));
-}
-
-TEST(Calendar, SearchPathCountsAPathTooLongForTheBufferAsNotFound) {
-    TempDir dir;
-    const std::string full = dir.Path("vobrik-probe.txt");
-    WriteBytes(full, {'x'});
-    ScopedEnv path("PATH", ("/nonexistent-vobrik-dir:" + dir.Root()).c_str());
-    std::vector<char> buffer(full.size() + 1);
-    ASSERT_TRUE(SearchPath("vobrik-probe.txt", buffer.data(), buffer.size()));
-    EXPECT_EQ(full, buffer.data());
-    EXPECT_FALSE(SearchPath("vobrik-probe.txt", buffer.data(), full.size()));
-    EXPECT_STREQ("", buffer.data());
 }
 
 } // namespace

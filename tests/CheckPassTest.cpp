@@ -265,17 +265,5 @@ TEST_F(CheckPass, FullTableLosesNoReminderToAPostponement) {
     EXPECT_NE(std::string::npos, Messages.Log[0].find("100"));
 }
 
-TEST_F(CheckPass, RingSoundPlaysTheFileOnTheSearchPathOrBeeps) {
-    WriteBytes(Dir.Path("TEST-RING.WAV"), {1, 2, 3});
-    ScopedEnv path("PATH", Dir.Root().c_str());
-    PlayRingSound(Sound, "NO-SUCH-RING-SOUND.WAV");
-    EXPECT_EQ(1, Sound.Beeps);
-    PlayRingSound(Sound, "TEST-RING.WAV");
-    EXPECT_EQ(std::vector<std::string>{Dir.Path("TEST-RING.WAV")}, Sound.Played);
-    Sound.Playable = false; // no audio device
-    PlayRingSound(Sound, "TEST-RING.WAV");
-    EXPECT_EQ(2, Sound.Beeps);
-}
-
 } // namespace
 } // namespace vobrik

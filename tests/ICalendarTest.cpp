@@ -195,34 +195,8 @@ TEST_F(ICalendar, UidStaysWhileUnchangedAndAnUnknownZoneWritesUtc) {
     EXPECT_EQ("Asia/Tokyo", LocalZoneName());
 }
 
-TReply Command(const std::vector<std::string>& args) {
-    TRequest request;
-    TReply reply;
-    return ParseCommandLine(args, request, reply) ? RunInFolder(request, request.Dir, "/") : reply;
-}
-
 void Write(const std::string& path, const std::string& text) {
     test::WriteBytes(path, {text.begin(), text.end()});
-}
-
-// What each shape becomes is checked above; here, the commands on a folder,
-// and an export that imports back into the same file.
-TEST(CalendarCommands, ImportSavesToTheFolderAndAnExportImportsBackTheSame) {
-    test::ScopedTz zone("Europe/Paris");
-    test::TempDir dir;
-    Write(dir.Path("in.ics"),
-          Calendar(Pacific + Event("DTSTART;TZID=Pacific Standard Time:20300615T143000") +
-                   Event("DTSTART;VALUE=DATE:20300701\nRRULE:FREQ=WEEKLY") +
-                   Event("DUE:20300801T080000Z", "VTODO", std::string("T\xC3\n \xA2") + "che")));
-    std::filesystem::create_directory(dir.Path("a"));
-    std::filesystem::create_directory(dir.Path("b"));
-    EXPECT_EQ("3 alarmes importées, 0 événement ignoré\n",
-              Command({"--import-ics", dir.Path("in.ics"), "--dir", dir.Path("a")}).Out);
-    const auto saved = test::ReadBytes(dir.Path("a/ALARMS.VBK"));
-    EXPECT_EQ(3 * AlarmRecordSize, saved.size());
-    Write(dir.Path("out.ics"), Command({"--export-ics", "-", "--dir", dir.Path("a")}).Out);
-    EXPECT_EQ(0, Command({"--import-ics", dir.Path("out.ics"), "--dir", dir.Path("b")}).Code);
-    EXPECT_EQ(saved, test::ReadBytes(dir.Path("b/ALARMS.VBK")));
 }
 
 TEST(CalendarCommands, RunningCopyReadsTheTerminalsFileAndKeepsTheLimit) {

@@ -44,6 +44,8 @@ def test_help_and_version_print_and_touch_nothing(s):
         code, out, err = run(s, *args, DISPLAY="")
         assert (code, err) == (0, "") and text in out, (args, code, out, err)
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", copy)), "the copy showed"
+    code, out, err = run(s, "-hide", "HIDE")
+    assert (code, out) == (2, "") and err.endswith("Essayez \u00ab vobrik --help \u00bb pour plus d'informations.\n")
     # Bash completes every option of the help.
     completion = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "vobrik.bash-completion")
     complete = 'source "$0"; COMP_WORDS=(vobrik "$1"); COMP_CWORD=1; _vobrik; echo "${COMPREPLY[*]}"'
@@ -57,18 +59,8 @@ def test_help_and_version_print_and_touch_nothing(s):
         assert "calling init" in loaded and not re.search(r"lib(gtk|gdk|X11|wx)", loaded), loaded
 
 
-@cli_test("UsageErrors")
-def test_usage_errors_exit_2_with_a_french_hint(s):
-    for args in (["--bogus"], ["-hide", "HIDE"], ["--add", "x"], ["--list", "--every", "3"]):
-        code, out, err = run(s, *args)
-        assert code == 2 and out == "" and err.startswith("vobrik : "), (args, code, out, err)
-        assert err.endswith("Essayez \u00ab vobrik --help \u00bb pour plus d'informations.\n")
-    assert not s.windows_named("Vobrik"), "a usage error started the window program"
-
-
 def keys_hold(s, folder, **env):
-    """Three adds, then two deletes by what the adds printed: each deletes its
-    own reminder, and a key whose reminder is gone deletes nothing."""
+    """Each key printed by --add deletes its own reminder, once."""
     keys = []
     for name in ("A", "B", "C"):
         code, out, err = run(s, "--add", name, "--at", "2031-01-07 10:00", "--dir", folder, **env)
@@ -79,8 +71,7 @@ def keys_hold(s, folder, **env):
     code, _, err = run(s, "--delete", keys[0], "--dir", folder, **env)
     assert code == 1 and f"aucune alarme n'a l'identifiant {keys[0]}" in err, err
     assert [m for m in messages(s.read("ALARMS.VBK")) if m in ("A", "B", "C")] == ["C"]
-    listed = run(s, "--list", "--tsv", "--dir", folder, **env)[1]
-    assert f"\n{keys[2]}\t" in "\n" + listed, listed
+    assert f"\n{keys[2]}\t" in "\n" + run(s, "--list", "--tsv", "--dir", folder, **env)[1]
     run(s, "--delete", keys[2], "--dir", folder, **env)
 
 
@@ -121,14 +112,12 @@ def test_commands_work_on_the_folder_without_a_copy(s):
     for folder, said in ((".", "impossible de lire"), ("absent", "absent n'existe pas")):
         code, _, err = run(s, "--list", "--dir", folder)
         assert code == 1 and said in err, err
-    assert run(s, "--add", "x", "--at", "2030-01-01 10:00", "--dir", "absent")[0] == 1
-    assert not os.path.exists(s.path("absent"))
+    assert run(s, *ADD, "--dir", "absent")[0] == 1 and not os.path.exists(s.path("absent"))
 
 
 @cli_test("DatesAUserMeans")
 def test_dates_are_read_as_a_user_means_them(s):
-    """At 22:00 on the eve of the spring change in Paris; the other change on
-    26 October 2031."""
+    """At 22:00 on the eve of the spring change in Paris."""
     now = faketime("@2031-03-29 22:00:00")
     table = [  # the date options, and the local time added or the refusal
         (["--at", "23:30"], "2031-03-29T23:30:00+01:00"),
@@ -179,8 +168,6 @@ def test_commands_go_to_the_running_copy(s):
     assert run(s, "--add", "Ensuite", "--at", "2031-05-03 10:00")[0] == 0
     assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?", "Depuis cron", "Ensuite",
                                               "Sauvegarde"]
-    for connection in idle:
-        connection.close()
     assert copy.poll() is None
 
 
@@ -243,9 +230,7 @@ def test_reminders_stay_private_and_damage_is_kept(s):
 
 @cli_test("PlantedRuntimeFolderIsPassedBy")
 def test_a_runtime_folder_others_can_write_is_passed_by(s):
-    """The lock and the lookup go where no one else can write: a runtime
-    folder open to all, and one planted in the shared temporary folder by
-    another user, are passed by, the planted one named."""
+    """A runtime folder open to all, and one another user planted, are passed by."""
     shared = os.path.join(s.root, "run")
     os.makedirs(os.path.join(shared, "vobrik"))
     os.chmod(os.path.join(shared, "vobrik"), 0o777)
@@ -322,27 +307,33 @@ def test_fifty_adds_at_once_without_a_copy(s):
     fifty_adds(s, DISPLAY="")
 
 
-@cli_test("CopyStartedDuringACommandWaits")
-def test_a_copy_started_during_a_command_waits_for_its_lock(s):
-    """A starting copy holds the session's lock and answers no lookup, and a
-    command holds the folder: the copy asks twice, so it has found the lock
-    taken at least once, and starts once both are free, naming in the folder's
-    guard where it answers."""
-    os.mkdir(os.path.join(s.runtime, "vobrik"), 0o700)
-    with open(os.path.join(s.runtime, "vobrik", "VobrikMutex.lock"), "w") as lock, \
+@cli_test("CopyWaitsForItsLocks", wm=True)
+def test_a_copy_waits_for_its_locks_and_gives_up_on_a_silent_one(s):
+    """A copy asks one holding the session's lock twice, then gives up; once it
+    is free, it waits for a command holding the folder, then names its address."""
+    folder = os.path.join(s.runtime, "vobrik")
+    os.mkdir(folder, 0o700)
+    with open(os.path.join(folder, "VobrikMutex.lock"), "w") as lock, \
             open(s.path("VOBRIK.LCK"), "w") as guard, \
             socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as lookup:
         fcntl.flock(lock, fcntl.LOCK_EX)
         fcntl.flock(guard, fcntl.LOCK_EX)
-        lookup.bind(os.path.join(s.runtime, "vobrik", "Vobrik.window"))
+        lookup.bind(os.path.join(folder, "Vobrik.window"))
         lookup.listen(4)
         lookup.settimeout(DEADLINE)
         copy = s.start("HIDE")
         for _ in range(2):
             lookup.accept()[0].close()
-        os.unlink(os.path.join(s.runtime, "vobrik", "Vobrik.window"))
+        os.unlink(os.path.join(folder, "Vobrik.window"))
+        s.wait_active(s.window_named("Erreur", copy))
+        s.key("Return")
+        assert s.exit_code(copy) == 0
+        fcntl.flock(lock, fcntl.LOCK_UN)
+        copy = s.start("HIDE")
+
+        held = ["flock", "-n", os.path.join(folder, "VobrikMutex.lock"), "true"]
+        wait_for(lambda: subprocess.run(held).returncode == 1, "the copy to take the session's lock")
     started_hidden(s, copy)
-    assert not s.windows_named("Erreur"), "the copy gave up on the lock"
     assert re.fullmatch(r"@vobrik-[0-9a-f]{32}", s.read("VOBRIK.LCK").decode())
 
 
