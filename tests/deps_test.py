@@ -7,7 +7,7 @@ import glob, os, re, shutil, subprocess, sys
 source, build = sys.argv[1], sys.argv[2]
 PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "convert",
             "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
-            "dbus-daemon"]
+            "dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "man"]
 MODULES = ["Xlib", "gi"]  # Debian's Python modules the GUI tests import
 
 
@@ -55,6 +55,7 @@ for call in re.findall(r"pkg_check_modules\(([^)]*)\)", cmake_text):
             files["pkg-config " + module] = os.path.join(pcdir, module + ".pc")
 for module in MODULES:
     files["python3 " + module] = run("/usr/bin/python3", "-c", f"import {module}; print({module}.__file__)").strip()
+files["typelib Atspi"] = next(iter(glob.glob("/usr/lib/*/girepository-1.0/Atspi-2.0.typelib")), "Atspi")
 for program in PROGRAMS:
     files[program] = shutil.which(program, path="/usr/bin:/bin") or "/usr/bin/" + program
 

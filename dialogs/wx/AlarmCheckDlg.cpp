@@ -3,10 +3,15 @@
 #include "core/Services.h"
 #include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
+#include "platform/Text1252.h"
+#include "platform/wx/Accessible.h"
 #include "platform/wx/InputFilter.h"
+
+#include <wx/toplevel.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace vobrik {
 
@@ -22,7 +27,7 @@ int64_t MonotonicMs() {
 } // namespace
 
 TAlarmCheckDlg::TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId)
-    : TDialog(parent, resId) {
+    : TDialog(parent, resId), Xfer(xfer) {
     SetTransferBuffer(xfer);
     // A static takes no part in transfer unless asked.
     (new TStatic(this, RingDlgIds::Message, sizeof xfer->Message))->EnableTransfer();
@@ -50,6 +55,11 @@ bool TAlarmCheckDlg::Find(TMessage& msg, intptr_t& result) {
 void TAlarmCheckDlg::SetupWindow() {
     TDialog::SetupWindow();
     SetForegroundWindow();
+    // Announced as it appears, with the reminder's message.
+    DescribeForScreenReaders(wxGetTopLevelParent(GetHandle()),
+                             Utf8FromWindows1252(std::string_view(
+                                 Xfer->Message, strnlen(Xfer->Message, sizeof Xfer->Message))),
+                             true);
 
     // Keys and clicks made as the reminder falls due, a key held down among
     // them, must not answer it. They are dropped from now until the guard

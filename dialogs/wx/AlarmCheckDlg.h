@@ -35,6 +35,7 @@ class TAlarmCheckDlg : public TDialog {
     void WaitForGuard(int64_t now);
     void OnGuardTimer();
 
+    const TAlarmCheckXfer* Xfer;
     std::optional<TInputGuard> Guard;
     std::unique_ptr<TInputFilter> Filter;
 };

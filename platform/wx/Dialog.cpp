@@ -1,5 +1,6 @@
 #include "platform/wx/Window.h"
 
+#include "platform/wx/Accessible.h"
 #include "platform/wx/EventSink.h"
 
 #include "platform/CommandSocket.h"
@@ -124,6 +125,7 @@ void TDialog::SetupWindow() {
     for (TControl* control : Controls)
         control->Attach(panel);
     TransferData(TTransferDirection::SetData);
+    NameControlsForScreenReaders(panel);
     if (Shell == nullptr)
         FocusFirstControl(panel);
 }

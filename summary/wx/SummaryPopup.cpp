@@ -2,6 +2,9 @@
 
 #include "core/LocalTime.h"
 #include "platform/wx/Application.h"
+#include "platform/TextTap.h"
+#include "platform/Text1252.h"
+#include "platform/wx/Accessible.h"
 #include "platform/wx/WxDC.h"
 #include "platform/wx/Window.h"
 #include "platform/wx/WxText.h"
@@ -170,7 +173,13 @@ class TSummaryPopup : public wxFrame {
         if (Gone)
             return;
         TWxDC dc(paint);
-        Win->Paint(dc, CurrentTime());
+        // What the paint draws is what a screen reader reads of the summary.
+        TTextTap tap(dc);
+        Win->Paint(tap, CurrentTime());
+        if (tap.Text != Spoken) {
+            Spoken = tap.Text;
+            DescribeForScreenReaders(Client, Utf8FromWindows1252(Spoken), false);
+        }
     }
 
     void OnSize(wxSizeEvent&) {
@@ -204,6 +213,7 @@ class TSummaryPopup : public wxFrame {
     // Set once the TResWin has let the window go: nothing reaches it after.
     bool Gone = false;
     bool MessageShown = false;
+    std::string Spoken; // the text last given to screen readers
 };
 
 } // namespace

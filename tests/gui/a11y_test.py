@@ -1,0 +1,99 @@
+#!/usr/bin/python3
+"""What a screen reader hears of the real program: its accessible tree on the
+accessibility bus (AT-SPI, what Orca reads) of a private session bus.
+Usage: a11y_test.py PROGRAM SCREENSHOT_DIR TEST_NAME"""
+
+import os
+import signal
+import sys
+import time
+
+from harness import wait_for
+from shell_test import EDITOR_TITLE, NO_SUMMARY, SUMMARY_TITLE, alarm, gui_test, main
+from tray_test import private_bus
+
+TESTS = {}
+NAMED = {"push button", "check box", "radio button", "text", "table", "static"}
+
+
+def accessibility_bus(s):
+    """The session bus and the accessibility bus beside it; Atspi in this
+    process reads them."""
+    address = private_bus(s)
+    s._spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+             env=s.env(DBUS_SESSION_BUS_ADDRESS=address))
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+    return address, Atspi
+
+
+def window(Atspi, title):
+    """The program's top-level window of that name, once it is on the bus."""
+    def find():
+        desktop = Atspi.get_desktop(0)
+        for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
+            for top in (app.get_child_at_index(i) for i in range(app.get_child_count())):
+                if top.get_name() == title:
+                    return top
+        return None
+    return wait_for(find, f'"{title}" on the accessibility bus')
+
+
+def controls(node):
+    found = [node] if node.get_role_name() in NAMED else []
+    for i in range(node.get_child_count()):
+        found += controls(node.get_child_at_index(i))
+    return found
+
+
+def labels(Atspi, node):
+    return [r.get_target(i).get_name() for r in node.get_relation_set()
+            if r.get_relation_type() == Atspi.RelationType.LABELLED_BY
+            for i in range(r.get_n_targets())]
+
+
+@gui_test("ScreenReaderHearsEveryControl", wm=True, table=TESTS)
+def test_a_screen_reader_hears_every_control_the_summary_and_the_ring(s):
+    address, Atspi = accessibility_bus(s)
+    env = {"DBUS_SESSION_BUS_ADDRESS": address, "NO_AT_BRIDGE": ""}
+    now = int(time.time())
+    s.write("ALARMS.VBK", alarm(now + 3600, "Plus tard"))
+    process = s.start(**env)
+    # The summary reads as one text: the two dates, the name days, the lines.
+    summary = window(Atspi, SUMMARY_TITLE)
+    read = wait_for(lambda: [c.get_name() for c in controls(summary) if "Plus tard" in c.get_name()],
+                    "the summary's text")
+    today = read[0].split("\n")[0].split()  # "Lundi 7 d\u00e9cembre 2026"
+    assert today[1::2] == [str(time.localtime().tm_mday), time.strftime("%Y")], read
+    assert f"{time.strftime('%H:%M', time.localtime(now + 3600))} - Plus tard" in read[0].split("\n"), read
+
+    frame = window(Atspi, "Vobrik")
+    named = {c.get_role_name(): c.get_name() for c in controls(frame) if c.get_role_name() == "table"}
+    assert named == {"table": "Alarmes"}, named
+    assert all(c.get_name() for c in controls(frame)), [c.get_role_name() for c in controls(frame)]
+    s.wait_active(s.shown("Vobrik", process))
+    s.key("alt+a")
+    editor = window(Atspi, EDITOR_TITLE)
+    texts = [c for c in controls(editor) if c.get_role_name() == "text"]
+    assert [(t.get_name(), labels(Atspi, t)) for t in texts] == [
+        ("Message :", ["Message :"]), ("Jour :", ["Jour :"]), ("Mois :", ["Mois :"]),
+        ("Ann\u00e9e :", ["Ann\u00e9e :"]), ("Heures :", ["Heures :"]), ("Minutes :", ["Minutes :"]),
+        ("Rappel tous les \u2026 jour(s)", ["Rappel tous les", "jour(s)"])]
+    radios = [c for c in controls(editor) if c.get_role_name() == "radio button"]
+    assert len(radios) == 4 and all(r.get_name() for r in radios), [r.get_name() for r in radios]
+    process.send_signal(signal.SIGTERM)
+    assert s.exit_code(process) == 0
+
+    # The ring is an alert, announced with the reminder's message.
+    s.write("ALARMS.VBK", alarm(now - 60, "Dentiste \u00e0 10h"))
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    s.start("HIDE", **env)
+    ring = window(Atspi, s.RING_TITLE)
+    assert (ring.get_role_name(), ring.get_description()) == ("alert", "Dentiste \u00e0 10h")
+    assert [c.get_name() for c in controls(ring) if c.get_role_name() == "text"] == ["Rappel dans"]
+
+
+if __name__ == "__main__":
+    sys.exit(main(TESTS))
