@@ -29,11 +29,18 @@ function(vobrik_gzip source output)
     DEPENDS ${source} VERBATIM)
 endfunction()
 vobrik_gzip(${CMAKE_SOURCE_DIR}/resources/vobrik.1 ${packed}/vobrik.1.gz)
+file(MAKE_DIRECTORY ${packed}/fr)
+vobrik_gzip(${CMAKE_SOURCE_DIR}/resources/vobrik.fr.1 ${packed}/fr/vobrik.1.gz)
 vobrik_gzip(${CMAKE_SOURCE_DIR}/cmake/debian/changelog ${packed}/changelog.gz)
-add_custom_target(vobrik_packed ALL DEPENDS ${packed}/vobrik.1.gz ${packed}/changelog.gz)
+add_custom_target(vobrik_packed ALL DEPENDS ${packed}/vobrik.1.gz ${packed}/fr/vobrik.1.gz
+                                            ${packed}/changelog.gz)
 file(CREATE_LINK vobrik.1.gz ${packed}/vobrik-desktop.1.gz SYMBOLIC)
+file(CREATE_LINK vobrik.1.gz ${packed}/fr/vobrik-desktop.1.gz SYMBOLIC)
 install(FILES ${packed}/vobrik.1.gz ${packed}/vobrik-desktop.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# What man shows under a French locale.
+install(FILES ${packed}/fr/vobrik.1.gz ${packed}/fr/vobrik-desktop.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/fr/man1)
 
 # The changelog's newest entry names the version being packaged.
 file(STRINGS ${CMAKE_SOURCE_DIR}/cmake/debian/changelog newest LIMIT_COUNT 1)
