@@ -142,8 +142,8 @@ def test_button_presses_on_the_tray_icon_show_the_frame(s):
     wait_for(lambda: s.x.viewable(frame), "a right press to show the frame")
 
 
-@gui_test("QuitNoStaysYesEnds", wm=True)
-def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
+@gui_test("QuitNoStaysACloseRequestHidesQuitYesEnds", wm=True)
+def test_quit_no_stays_in_the_tray_a_close_request_hides_quit_yes_ends(s):
     process = s.start()
     frame = started_visible(s, process)
     for answer in ("alt+n", "alt+o"):
@@ -159,21 +159,16 @@ def test_quit_then_no_stays_in_the_tray_then_yes_ends(s):
             assert process.poll() is None and not s.x.viewable(frame), "No ended the program"
             s.press_tray(process, 1)
             wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame")
+            # A close request hides the focused frame; the tray brings it back.
+            s.wait_active(frame)
+            s.x.send_delete_window(frame)
+            wait_for(lambda: not s.x.viewable(frame), "the close request to hide the frame")
+            s.sync_with(process)
+            assert process.poll() is None, "a close request on the active frame ended the program"
+            s.press_tray(process, 1)
+            wait_for(lambda: s.x.viewable(frame), "the tray icon to show the frame again")
     assert s.exit_code(process) == 0
     assert s.read("ALARMS.VBK") is None and s.read("VOBRIK.INI") is None, "quitting wrote files"
-
-
-@gui_test("CloseRequestHidesThenEnds", wm=True)
-def test_close_request_hides_the_focused_frame_and_ends_a_hidden_one(s):
-    process = s.start()
-    frame = started_visible(s, process)
-    s.wait_active(frame)
-    s.x.send_delete_window(frame)
-    wait_for(lambda: not s.x.viewable(frame), "the close request to hide the frame")
-    s.sync_with(process)
-    assert process.poll() is None, "a close request on the active frame ended the program"
-    s.x.send_delete_window(frame)
-    assert s.exit_code(process) == 0  # with no question
 
 
 @gui_test("SecondCopyShowsTheFirst")
