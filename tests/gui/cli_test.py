@@ -118,7 +118,7 @@ def test_commands_work_on_the_folder_without_a_copy(s):
 @cli_test("DatesAUserMeans")
 def test_dates_are_read_as_a_user_means_them(s):
     """At 22:00 on the eve of the spring change in Paris."""
-    now = faketime("@2031-03-29 22:00:00")
+    now = faketime("@2031-03-29 22:00:17")
     table = [  # the date options, and the local time added or the refusal
         (["--at", "23:30"], "2031-03-29T23:30:00+01:00"),
         (["--at", "21:00"], "2031-03-30T21:00:00+02:00"),
