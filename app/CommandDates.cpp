@@ -15,7 +15,7 @@ namespace {
 
 const char* const MonthNames[] = {"janvier", "f\xC3\xA9vrier", "mars",      "avril",
                                   "mai",     "juin",           "juillet",   "ao\xC3\xBBt",
-                                  "septembre", "octobre",      "novembre",  "d\xC3\xA9" "cembre"};
+                                  "septembre", "octobre",      "novembre",  ("d\xC3\xA9" "cembre")};
 
 int DaysIn(int month, int year) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
