@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     static auto& files = vobrik::fuzz::UnsyncedFiles();
     static const std::string path = vobrik::fuzz::ScratchPath("ALARMS.VBK");
+    std::remove(path.c_str()); // a save reads a file it finds, as another program's
     TAlarm original;
     DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(data), original);
     FakeList list;
