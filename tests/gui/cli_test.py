@@ -122,6 +122,7 @@ def test_dates_are_read_as_a_user_means_them(s):
     table = [  # the date options, and the local time added or the refusal
         (["--at", "23:30"], "2031-03-29T23:30:00+01:00"),
         (["--at", "21:00"], "2031-03-30T21:00:00+02:00"),
+        (["--at", "22:00"], "2031-03-30T22:00:00+02:00"),  # this very minute: tomorrow
         (["--at", "30/03/2031 03:00"], "2031-03-30T03:00:00+02:00"),
         (["--in", "1j2h"], "2031-03-31T01:00:00+02:00"),
         (["--at", "2031-10-26 02:30"], "2031-10-26T02:30:00+02:00"),  # the first of two
