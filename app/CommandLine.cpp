@@ -382,7 +382,8 @@ TReply HelpReply() {
         reply.Out += "  " + names + option.Help + "\n";
     }
     reply.Out += "\nCodes de sortie : 0 fait, 1 refus\xC3\xA9 (rien n'a chang\xC3\xA9), "
-                 "2 erreur d'utilisation.\n";
+                 "2 erreur d'utilisation.\n"
+                 "Bash compl\xC3\xA8te les options et les identifiants ; voir aussi man vobrik.\n";
     return reply;
 }
 
