@@ -125,9 +125,20 @@ TLoadResult TAlarmTable::LoadAlarms() {
 }
 
 bool TAlarmTable::ReloadIfChanged() {
-    if (StampOf(FileName_) == Stamp)
+    const TStamp stamp = StampOf(FileName_);
+    if (stamp == Stamp)
         return false;
-    LoadAlarms();
+    // Quietly, since a command may be waiting: a file that went away is
+    // written anew at the next save, and one that cannot be read blocks the
+    // saves, which say so, until it can be read again.
+    std::vector<unsigned char> contents;
+    const TReadResult read = ReadWholeFile(Files, FileName_, contents);
+    Stamp = stamp;
+    SaveBlocked = read == TReadResult::Failed;
+    if (read != TReadResult::Read)
+        return false;
+    Take(contents);
+    RefreshAlarmList();
     return true;
 }
 

@@ -36,7 +36,8 @@ class TAlarmTable {
     // read first: this table's own changes since then are applied to what it
     // holds now, and the table takes the result.
     bool SaveAlarms();
-    // Reads the file again if someone else has changed it; true if so.
+    // Reads the file again if someone else has changed it; true if the table
+    // took a new content. Shows nothing.
     bool ReloadIfChanged();
     void RefreshAlarmList();
 
