@@ -60,8 +60,12 @@ bool TakeFolder(TFolderGuard& guard) {
             return true;
         }
         case TFolderGuard::TState::HeldByCopy:
-            if (BringCopyForward(address))
+            // A copy of another session: it comes forward on its own screen,
+            // which may not be this one, so the user is told here too.
+            if (BringCopyForward(address)) {
+                MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
                 return false;
+            }
             break;
         case TFolderGuard::TState::Busy: // a command is at work
             break;
