@@ -38,8 +38,9 @@ def check_installed_program(screenshots):
         run("desktop-file-validate", entry)
     run("appstreamcli", "validate", "--no-net", "/usr/share/metainfo/org.vobrik.vobrik.metainfo.xml")
     # lintian has checked the copyright file and the manual pages.
-    for path in ("/usr/share/vobrik/FETES.TXT", "/usr/share/vobrik/DRING.WAV",
-                 "/usr/share/icons/hicolor/32x32/apps/vobrik.png"):
+    for path in ("/usr/share/vobrik/FETES.TXT", "/usr/share/vobrik/DRING.WAV", "/usr/libexec/vobrik/vobrik-ics",
+                 "/usr/share/icons/hicolor/32x32/apps/vobrik.png", "/usr/share/man/fr/man1/vobrik.1.gz",
+                 "/usr/share/bash-completion/completions/vobrik"):
         assert os.path.isfile(path), f"{path} was not installed"
 
     # From the menu: the frame shows, the icon docks, the data directory is made.
