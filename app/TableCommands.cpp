@@ -5,6 +5,7 @@
 #include "core/LocalTime.h"
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
+#include "platform/SearchPath.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 
@@ -16,7 +17,6 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
-#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -210,15 +210,8 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
         return Absolute(request.Dir, cwd);
     // As the base directory rules say: a relative XDG_DATA_HOME is ignored,
     // and without HOME the account's own home is used.
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && data[0] == '/')
-        return std::string(data) + "/vobrik";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-        const passwd* account = ::getpwuid(::geteuid());
-        home = account != nullptr ? account->pw_dir : "/";
-    }
-    return std::string(home) + "/.local/share/vobrik";
+    const std::string data = AbsoluteVariable("XDG_DATA_HOME");
+    return (data.empty() ? HomeDirectory() + "/.local/share" : data) + "/vobrik";
 }
 
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {

@@ -100,46 +100,39 @@ void TAlarmTable::Take(const std::vector<unsigned char>& contents) {
     Base.assign(contents.begin(), contents.begin() + whole * AlarmRecordSize);
 }
 
-TLoadResult TAlarmTable::LoadAlarms() {
+TReadResult TAlarmTable::ReadFile(const TStamp& stamp) {
     std::vector<unsigned char> contents;
-    const TStamp stamp = StampOf(FileName_);
-    switch (ReadWholeFile(Files, FileName_, contents)) {
+    const TReadResult read = ReadWholeFile(Files, FileName_, contents);
+    Stamp = stamp;
+    // A file that cannot be read is never replaced: it blocks the saves until
+    // it can be read again. One that went away is written anew, whole.
+    SaveBlocked = read == TReadResult::Failed;
+    if (read == TReadResult::Read) {
+        Take(contents);
+        RefreshAlarmList();
+    }
+    return read;
+}
+
+TLoadResult TAlarmTable::LoadAlarms() {
+    switch (ReadFile(StampOf(FileName_))) {
     case TReadResult::NoFile:
-        Stamp = stamp;
         return TLoadResult::NoFile;
     case TReadResult::Failed:
-        SaveBlocked = true;
         Messages_->MessageBox(FileAccessError, ErrorCaption, MB_OK);
         return TLoadResult::OpenFailed;
     case TReadResult::Read:
         break;
     }
-
-    SaveBlocked = false;
-    Stamp = stamp;
-    Take(contents);
-    RefreshAlarmList();
     if (!Overflow.empty())
         Messages_->MessageBox(TooManyInFileText, CapacityCaption, MB_OK);
     return TLoadResult::Loaded;
 }
 
 bool TAlarmTable::ReloadIfChanged() {
+    // Quietly, since a command may be waiting: a failure shows at the next save.
     const TStamp stamp = StampOf(FileName_);
-    if (stamp == Stamp)
-        return false;
-    // Quietly, since a command may be waiting: a file that went away is
-    // written anew at the next save, and one that cannot be read blocks the
-    // saves, which say so, until it can be read again.
-    std::vector<unsigned char> contents;
-    const TReadResult read = ReadWholeFile(Files, FileName_, contents);
-    Stamp = stamp;
-    SaveBlocked = read == TReadResult::Failed;
-    if (read != TReadResult::Read)
-        return false;
-    Take(contents);
-    RefreshAlarmList();
-    return true;
+    return !(stamp == Stamp) && ReadFile(stamp) == TReadResult::Read;
 }
 
 std::vector<unsigned char> TAlarmTable::Image() const {

@@ -70,6 +70,8 @@ class TAlarmTable {
   private:
     int FindSelected();
     void Clear();
+    // Reads the file into the table, which takes the stamp it was read under.
+    TReadResult ReadFile(const TStamp& stamp);
     // Takes whole records as the table and its overflow.
     void Take(const std::vector<unsigned char>& contents);
     std::vector<unsigned char> Image() const;

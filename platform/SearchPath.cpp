@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace vobrik {
@@ -46,6 +47,20 @@ std::string ProgramDirectory() {
         return {};
     *slash = '\0';
     return self;
+}
+
+std::string AbsoluteVariable(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] == '/' ? value : "";
+}
+
+std::string HomeDirectory() {
+    std::string home = AbsoluteVariable("HOME");
+    if (home.empty()) {
+        const passwd* account = ::getpwuid(::geteuid());
+        home = account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+    }
+    return home;
 }
 
 std::string InstalledDataDirectory(const std::string& programDirectory) {

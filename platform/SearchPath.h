@@ -19,6 +19,12 @@ bool SearchPath(const char* name, char* buffer, size_t size);
 // The directory of the running program, empty when it cannot be told.
 std::string ProgramDirectory();
 
+// An environment variable's value when it is an absolute path, else empty: the
+// base directory rules ignore a relative one.
+std::string AbsoluteVariable(const char* variable);
+// $HOME when absolute, else the account's own home; empty when there is none.
+std::string HomeDirectory();
+
 // The data directory that belongs to a program installed in programDirectory.
 std::string InstalledDataDirectory(const std::string& programDirectory);
 

@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/CommandSocket.h"
+#include "platform/SearchPath.h"
 
 #include <cerrno>
 #include <chrono>
@@ -48,20 +49,6 @@ std::string SafeName(const char* name) {
 // Room left in a socket's path for the names placed in the directory.
 constexpr size_t MaxDirectoryLength = sizeof(sockaddr_un::sun_path) - 24;
 
-std::string Absolute(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && value[0] == '/' ? value : "";
-}
-
-std::string HomeDirectory() {
-    std::string home = Absolute("HOME");
-    if (home.empty()) {
-        const passwd* account = ::getpwuid(::geteuid());
-        home = account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
-    }
-    return home;
-}
-
 // Tells whose a place is that cannot be used, once.
 void SayWhose(const std::string& path) {
     struct stat st {};
@@ -82,13 +69,13 @@ std::string RuntimeDirectory() {
     // folder in the shared temporary folder, and where someone else holds
     // that name, one in the user's own cache.
     std::vector<std::string> places;
-    const std::string runtime = Absolute("XDG_RUNTIME_DIR");
+    const std::string runtime = AbsoluteVariable("XDG_RUNTIME_DIR");
     if (!runtime.empty())
         places.push_back(runtime + "/vobrik");
-    const std::string temporary = Absolute("TMPDIR");
+    const std::string temporary = AbsoluteVariable("TMPDIR");
     places.push_back((temporary.empty() ? "/tmp" : temporary) + "/vobrik-" +
                      std::to_string(::geteuid()));
-    const std::string cache = Absolute("XDG_CACHE_HOME");
+    const std::string cache = AbsoluteVariable("XDG_CACHE_HOME");
     const std::string home = HomeDirectory();
     if (!cache.empty() || !home.empty())
         places.push_back((cache.empty() ? home + "/.cache" : cache) + "/vobrik-run");
