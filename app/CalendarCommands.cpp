@@ -6,6 +6,9 @@
 #include "platform/Text1252.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
+#include <map>
 #include <vector>
 
 namespace vobrik {
@@ -43,6 +46,23 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
             ""};
 }
 
+namespace {
+
+// The reminders already in the table, counted by content, so that a calendar
+// imported again adds nothing twice.
+std::map<uint64_t, int> Present(const TAlarmTable& table) {
+    std::map<uint64_t, int> present;
+    for (int i = 0; i < table.AlarmCount; ++i)
+        ++present[ContentHash(*table.Alarms[i])];
+    return present;
+}
+
+std::string Line(const std::string& label, const std::string& text) {
+    return "  " + Quoted(Utf8FromWindows1252(label)) + " : " + text + "\n";
+}
+
+} // namespace
+
 TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
     std::vector<unsigned char> bytes;
     if (ReadWholeFile(SystemFileOps(), path, bytes) != TReadResult::Read)
@@ -53,24 +73,38 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
     if (!result.Error.empty())
         return Refusal(ExitRefused, path + " : " + Utf8FromWindows1252(result.Error));
 
-    size_t added = 0;
-    for (const TAlarm& alarm : result.Alarms)
-        added += table.Append(alarm) != nullptr ? 1 : 0;
+    std::map<uint64_t, int> present = Present(table);
+    size_t added = 0, already = 0, leftOut = 0;
+    std::string lines;
+    for (size_t i = 0; i < result.Alarms.size(); ++i) {
+        const TAlarm& alarm = result.Alarms[i];
+        if (int& same = present[ContentHash(alarm)]; same > 0) {
+            --same;
+            ++already;
+            lines += Line(alarm.Message, "d\xC3\xA9j\xC3\xA0 pr\xC3\xA9sente");
+        } else if (table.Append(alarm) == nullptr) {
+            ++leftOut;
+        } else {
+            ++added;
+            if (!result.Notes[i].empty())
+                lines += Line(alarm.Message, "import\xC3\xA9" "e, mais " +
+                                                 Utf8FromWindows1252(result.Notes[i]));
+        }
+    }
     if (added > 0) {
         table.RefreshAlarmList();
         if (!table.SaveAlarms())
             return Refusal(ExitRefused, "impossible d'enregistrer " + table.FileName());
     }
-    TReply reply;
-    reply.Out = Count(added, "alarme",
-                      "import\xC3\xA9"
-                      "e") +
-                ", " + Count(result.Skipped.size(), "\xC3\xA9v\xC3\xA9nement", "ignor\xC3\xA9") +
-                (result.Skipped.empty() ? "\n" : " :\n");
     for (const TSkippedEvent& skipped : result.Skipped)
-        reply.Out += "  " + Quoted(Utf8FromWindows1252(skipped.Label)) + " : " +
-                     Utf8FromWindows1252(skipped.Reason) + "\n";
-    if (const size_t leftOut = result.Alarms.size() - added; leftOut > 0) {
+        lines += Line(skipped.Label, Utf8FromWindows1252(skipped.Reason));
+    TReply reply;
+    reply.Out = Count(added, "alarme", "import\xC3\xA9" "e") +
+                (already > 0 ? ", " + Count(already, "alarme", "d\xC3\xA9j\xC3\xA0 pr\xC3\xA9sente")
+                             : std::string()) +
+                ", " + Count(result.Skipped.size(), "\xC3\xA9v\xC3\xA9nement", "ignor\xC3\xA9") +
+                (lines.empty() ? "\n" : " :\n") + lines;
+    if (leftOut > 0) {
         // 1 says that nothing changed: a partial import is done, and said.
         reply.Code = added > 0 ? ExitDone : ExitRefused;
         reply.Err = "vobrik : " +
@@ -99,6 +133,31 @@ TReply ImportIcs(TCommandContext& context, const TRequest& request) {
 }
 
 } // namespace
+
+bool StandardInputToFile(std::string& path) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && *folder == '/' ? folder : "/tmp") +
+                       "/vobrik-entree-XXXXXX";
+    const int fd = ::mkstemp(name.data()); // 0600: read by this user's copy only
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    bool whole = true;
+    for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || ::write(fd, buffer, static_cast<size_t>(n)) != n) {
+            whole = false;
+            break;
+        }
+    }
+    if (::close(fd) != 0 || !whole) {
+        ::unlink(name.c_str());
+        return false;
+    }
+    path = name;
+    return true;
+}
 
 void UseCalendarCommands() {
     SetCalendarCommands(ExportIcs, ImportIcs);

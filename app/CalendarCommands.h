@@ -20,4 +20,9 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path);
 // how many came in, which were left out and why.
 TReply ImportCalendarFile(TAlarmTable& table, const std::string& path);
 
+// Copies the terminal's standard input into a private file of its own, for
+// "--import-ics -" to be read by the running copy as any other file. The
+// caller removes it.
+bool StandardInputToFile(std::string& path);
+
 } // namespace vobrik

@@ -53,6 +53,25 @@ int Become(const char* name, char* argv[]) {
     return Print(Refusal(ExitRefused, std::string(name) + " introuvable pr\xC3\xA8s de " + here));
 }
 
+#ifdef VOBRIK_ICS
+int ImportStandardInput(TRequest& request, std::vector<std::string> args) {
+    std::string path;
+    if (!StandardInputToFile(path))
+        return Print(Refusal(ExitRefused, "impossible de lire l'entr\xC3\xA9" "e standard : " +
+                                              FrenchError(errno)));
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--import-ics=-")
+            args[i] = "--import-ics=" + path;
+        else if (args[i] == "--import-ics" && i + 1 < args.size() && args[i + 1] == "-")
+            args[i + 1] = path;
+    }
+    request.File = path;
+    const int code = Print(RunFromTerminal(request, args));
+    ::unlink(path.c_str());
+    return code;
+}
+#endif
+
 int ProgramMain(int argc, char* argv[]) {
     std::setlocale(LC_CTYPE, "");
     std::vector<std::string> args;
@@ -68,6 +87,8 @@ int ProgramMain(int argc, char* argv[]) {
         return Print(VersionReply());
 #ifdef VOBRIK_ICS
     UseCalendarCommands();
+    if (request.Action == TAction::ImportIcs && request.File == "-")
+        return ImportStandardInput(request, args);
 #else
     // Calendar files need libical, and with it ICU, which would weigh on
     // every other command: they have a program of their own.

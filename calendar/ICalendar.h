@@ -14,8 +14,8 @@
 namespace vobrik {
 
 // The tz database name of the zone the local clock reads ("Europe/Paris"): TZ
-// when it is set, else the target of /etc/localtime. Empty when neither names
-// one.
+// when it is set, else the target of /etc/localtime, else /etc/timezone.
+// Empty, or a name libical does not know, when the system does not name it.
 std::string LocalZoneName();
 
 // "<16 hex digits>@vobrik", from the due time, kind, interval and message, so
@@ -23,8 +23,9 @@ std::string LocalZoneName();
 std::string AlarmUid(const TAlarm& alarm);
 
 // One VCALENDAR with a VEVENT per reminder. Due times are written on the clock
-// of the named zone, whose VTIMEZONE comes with them, or in UTC when libical
-// does not know the zone. now stamps the events (DTSTAMP).
+// of the named zone, whose VTIMEZONE comes with them, or as floating local
+// times with a note when libical does not know the zone; reminders every half
+// day step exact hours and are written in UTC. now stamps the events (DTSTAMP).
 std::string ExportICalendar(const std::vector<TAlarm>& alarms, const std::string& zone,
                             int32_t now);
 
@@ -39,12 +40,17 @@ struct TICalendarImport {
     std::string Error;
     // In the order of the file, Id 0, each due after now.
     std::vector<TAlarm> Alarms;
+    // For each reminder, where its later rings will part from the calendar's
+    // (a zone with other summer dates, a date taken out of a series...), else
+    // empty.
+    std::vector<std::string> Notes;
     std::vector<TSkippedEvent> Skipped;
 };
 
-// Reads the VEVENTs and VTODOs of iCalendar text into reminders due after now.
-// A damaged text (binary, cut short, a block never closed, no VCALENDAR) is
-// refused whole.
+// Reads the VEVENTs and VTODOs of iCalendar text into reminders due after now,
+// each at the next occurrence the calendar gives. A line that cannot be read
+// costs its event; a text whose blocks do not close, or that holds binary
+// data or no VCALENDAR, is refused whole.
 TICalendarImport ImportICalendar(std::string_view text, int32_t now);
 
 } // namespace vobrik

@@ -28,6 +28,18 @@ std::string MessageText(const TAlarm& alarm) {
         std::string_view(alarm.Message, strnlen(alarm.Message, AlarmMessageSize - 1)));
 }
 
+icaltimetype Floating(int32_t when) {
+    const std::tm local = ToLocal(when);
+    icaltimetype t = icaltime_null_time();
+    t.year = local.tm_year + 1900;
+    t.month = local.tm_mon + 1;
+    t.day = local.tm_mday;
+    t.hour = local.tm_hour;
+    t.minute = local.tm_min;
+    t.second = local.tm_sec;
+    return t;
+}
+
 icaltimezone* ExportZone(const std::string& name) {
     if (name.empty())
         return nullptr;
@@ -73,6 +85,9 @@ const char* StepNote(const TAlarm& alarm) {
     return nullptr;
 }
 
+// Times are written on the named zone's clock; a zone libical cannot name is
+// written as floating times, which every calendar shows on its own clock as
+// Vobrik rings on its own. The half-day kind steps exact hours: in UTC.
 icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone* zone,
                        const std::string& zoneName, int32_t now) {
     icaltimezone* utc = icaltimezone_get_utc_timezone();
@@ -84,8 +99,14 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     if (!text.empty())
         icalcomponent_add_property(event, icalproperty_new_summary(text.c_str()));
 
+    const bool exact = alarm.Type == atEveryDays && alarm.EveryDays <= 0;
+    const bool floating = !exact && zone == nullptr && zoneName != "UTC";
+    if (exact)
+        zone = nullptr;
     icaltimetype when = icaltime_from_timet_with_zone(alarm.When, 0, zone ? zone : utc);
-    if (zone != nullptr)
+    if (floating)
+        when = Floating(alarm.When);
+    else if (zone != nullptr)
         when.zone = nullptr; // the clock reading, its zone named by the TZID below
     icalproperty* start = icalproperty_new_dtstart(when);
     if (zone != nullptr)
@@ -95,6 +116,11 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
         icalcomponent_add_property(event, rule);
     if (const char* note = StepNote(alarm))
         icalcomponent_add_property(event, icalproperty_new_comment(note));
+    if (floating)
+        icalcomponent_add_property(
+            event, icalproperty_new_comment("Heure locale : le fuseau horaire de l'ordinateur "
+                                            "qui a export\xC3\xA9 ce rappel n'a pas de nom "
+                                            "connu."));
 
     icaltriggertype trigger{};
     trigger.time = icaltime_null_time();
@@ -108,22 +134,50 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
 }
 } // namespace
 
+namespace {
+
+// "Europe/Paris" from a path into the zone database, else empty.
+std::string ZoneOfPath(const std::string& path) {
+    const size_t folder = path.rfind("zoneinfo/");
+    if (folder == std::string::npos)
+        return {};
+    std::string name = path.substr(folder + 9);
+    for (const char* variant : {"posix/", "right/"})
+        if (name.rfind(variant, 0) == 0)
+            name.erase(0, std::strlen(variant));
+    return name;
+}
+
+std::string RealPath(const char* path) {
+    char real[PATH_MAX];
+    return realpath(path, real) != nullptr ? real : path;
+}
+
+} // namespace
+
 std::string LocalZoneName() {
-    std::string name;
     if (const char* tz = std::getenv("TZ")) {
-        name = tz;
-    } else {
-        char target[PATH_MAX];
-        const ssize_t length = readlink("/etc/localtime", target, sizeof target - 1);
-        if (length > 0)
-            name.assign(target, static_cast<size_t>(length));
+        std::string name = *tz == ':' ? tz + 1 : tz;
+        if (name.empty())
+            return "UTC";
+        if (name[0] != '/')
+            return name;
+        const std::string zone = ZoneOfPath(RealPath(name.c_str()));
+        if (!zone.empty() || name != "/etc/localtime")
+            return zone;
     }
-    if (!name.empty() && name[0] == ':')
-        name.erase(0, 1);
-    // A path into the zone database names the zone by the rest of the path.
-    const size_t folder = name.rfind("zoneinfo/");
-    if (folder != std::string::npos)
-        name.erase(0, folder + 9);
+    // /etc/localtime is a link into the zone database, or a copy of a zone
+    // that Debian also names in /etc/timezone.
+    if (std::string zone = ZoneOfPath(RealPath("/etc/localtime")); !zone.empty())
+        return zone;
+    std::string name;
+    if (FILE* file = std::fopen("/etc/timezone", "r")) {
+        char line[128] = "";
+        if (std::fgets(line, sizeof line, file) != nullptr)
+            name = line;
+        std::fclose(file);
+    }
+    name.erase(name.find_last_not_of(" \n") + 1);
     return name;
 }
 

@@ -149,12 +149,15 @@ int32_t TAlarmChecker::PostponedWhen(int result, int32_t now) const {
 }
 
 void TAlarmChecker::Reschedule(TAlarm& alarm) {
-    IClock& clock = Table.Clock();
+    MoveToNextRing(alarm, Table.Clock().Now());
+}
+
+void MoveToNextRing(TAlarm& alarm, int32_t now) {
     std::tm local = ToLocal(alarm.When);
 
     switch (alarm.Type) {
     case atMonthly:
-        while (clock.Now() > alarm.When) {
+        while (now > alarm.When) {
             local.tm_mon += 1;
             alarm.When = MakeWhenOnLocalClock(local);
         }
@@ -166,7 +169,7 @@ void TAlarmChecker::Reschedule(TAlarm& alarm) {
     case atEveryDays: {
         // A negative interval would never reach the future: it steps like 0.
         const int32_t every = alarm.EveryDays > 0 ? alarm.EveryDays : 0;
-        while (clock.Now() > alarm.When) {
+        while (now > alarm.When) {
             if (every == 0) {
                 alarm.When = alarm.When > EndOfTime - HalfDay ? EndOfTime : alarm.When + HalfDay;
                 continue;

@@ -33,6 +33,10 @@ class TAlarmChecker {
     TAlarmCheckXfer Xfer{};
 };
 
+// Where a record that has rung at now goes next: a month or a year on, or its
+// interval of days (half a day for 0) past now, on the local clock.
+void MoveToNextRing(TAlarm& alarm, int32_t now);
+
 // Plays the ring sound from the search path to its end, or beeps when it cannot.
 void PlayRingSound(ISound& sound, const char* name = "DRING.WAV");
 
