@@ -25,8 +25,8 @@ cli_test = functools.partial(gui_test, table=TESTS)
 ADD = ["--add", "Dentiste \u00e0 10h \u2713", "--at", "2031-01-07 10:00"]
 
 
-def run(s, *args, **env):
-    done = subprocess.run([s.program, *args], env=s.env(**env), cwd=s.work,
+def run(s, *args, input=None, **env):
+    done = subprocess.run([s.program, *args], env=s.env(**env), cwd=s.work, input=input,
                           capture_output=True, timeout=DEADLINE)
     return done.returncode, done.stdout.decode(), done.stderr.decode()
 
@@ -259,10 +259,10 @@ def test_a_copy_with_a_question_open_refuses_at_once_and_sigterm_ends_it(s):
 def test_calendar_files_go_through_the_running_copy(s):
     copy = s.start("HIDE")
     started_hidden(s, copy)
-    s.write("in.ics", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Caf\u00e9\r\n"
-            "DTSTART:20300101T090000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n".encode())
+    calendar = ("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Caf\u00e9\r\n"
+                "DTSTART:20300101T090000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n").encode()
     imported = "1 alarme import\u00e9e, 0 \u00e9v\u00e9nement ignor\u00e9\n"
-    assert run(s, "--import-ics", "in.ics") == (0, imported, "")
+    assert run(s, "--import-ics", "-", input=calendar) == (0, imported, "")
     assert messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"]
     code, out, err = run(s, "--export-ics", "-")
     event = "\nSUMMARY:Caf\u00e9\r\nDTSTART;TZID=Europe/Paris:20300101T100000\r\n"
