@@ -33,6 +33,7 @@ auto Seen(const TAlarm& alarm) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto first = ImportICalendar({reinterpret_cast<const char*>(data), size}, Now);
     VOBRIK_FUZZ_CHECK(first.Error.empty() || (first.Alarms.empty() && first.Skipped.empty()));
+    VOBRIK_FUZZ_CHECK(first.Notes.size() == first.Alarms.size());
     for (const TAlarm& alarm : first.Alarms) {
         VOBRIK_FUZZ_CHECK(alarm.When > Now && alarm.Type >= atOnce && alarm.Type <= atEveryDays);
         VOBRIK_FUZZ_CHECK(alarm.EveryDays >= 0 && alarm.EveryDays <= 999);
