@@ -2,6 +2,7 @@
 
 #include "app/TableCommands.h"
 #include "calendar/ICalendar.h"
+#include "core/CheckPass.h"
 #include "core/FileOps.h"
 #include "platform/Text1252.h"
 
@@ -49,11 +50,16 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
 namespace {
 
 // The reminders already in the table, counted by content, so that a calendar
-// imported again adds nothing twice.
-std::map<uint64_t, int> Present(const TAlarmTable& table) {
+// imported again adds nothing twice. A recurring one that is overdue (Vobrik
+// was not running) counts where it will ring next, as the import places it.
+std::map<uint64_t, int> Present(const TAlarmTable& table, int32_t now) {
     std::map<uint64_t, int> present;
-    for (int i = 0; i < table.AlarmCount; ++i)
-        ++present[ContentHash(*table.Alarms[i])];
+    for (int i = 0; i < table.AlarmCount; ++i) {
+        TAlarm alarm = *table.Alarms[i];
+        for (int step = 0; alarm.Type != atOnce && alarm.When <= now && step < 1000; ++step)
+            MoveToNextRing(alarm, now);
+        ++present[ContentHash(alarm)];
+    }
     return present;
 }
 
@@ -73,7 +79,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
     if (!result.Error.empty())
         return Refusal(ExitRefused, path + " : " + Utf8FromWindows1252(result.Error));
 
-    std::map<uint64_t, int> present = Present(table);
+    std::map<uint64_t, int> present = Present(table, table.Clock().Now());
     size_t added = 0, already = 0, leftOut = 0;
     std::string lines;
     for (size_t i = 0; i < result.Alarms.size(); ++i) {

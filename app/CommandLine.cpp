@@ -157,7 +157,8 @@ const TOption Options[] = {
      "crit toutes les alarmes dans un calendrier iCalendar (\xC2\xAB - \xC2\xBB : sortie standard)"},
     {"import-ics", 0, "FICHIER", TAction::ImportIcs, 0, SetFile,
      "ajoute les \xC3\xA9v\xC3\xA9nements et t\xC3\xA2"
-     "ches d'un calendrier iCalendar"},
+     "ches d'un calendrier iCalendar (\xC2\xAB - \xC2\xBB : entr\xC3\xA9"
+     "e standard)"},
     {"dir", 0, "DOSSIER", TAction::Window, fDir, SetDir,
      "dossier des alarmes (par d\xC3\xA9"
      "faut celui de Vobrik lanc\xC3\xA9, sinon $XDG_DATA_HOME/vobrik)"},
