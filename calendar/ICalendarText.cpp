@@ -174,8 +174,8 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
             continue;
         }
         const std::string head = Upper(line.Text.substr(0, 6));
-        const std::string value =
-            Windows1252FromUtf8(Upper(line.Text.substr(line.Text.find(':') + 1)));
+        std::string value = Windows1252FromUtf8(Upper(line.Text.substr(line.Text.find(':') + 1)));
+        value.erase(value.find_last_not_of(" \t") + 1);
         if (StartsWith(head, "BEGIN:")) {
             if (open.size() == 1 && open[0].Name == "VCALENDAR" &&
                 (value == "VEVENT" || value == "VTODO"))
@@ -195,6 +195,8 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
             continue; // text around the calendars
         }
         std::string text = line.Text;
+        if (StartsWith(head, "BEGIN:") || StartsWith(head, "END:"))
+            text = head.substr(0, head.find(':') + 1) + value;
         TComponent done(icalparser_add_line(parser.get(), text.data()));
         if (done && icalcomponent_isa(done.get()) == ICAL_VCALENDAR_COMPONENT)
             out.Calendars.push_back(std::move(done));
