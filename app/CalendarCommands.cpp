@@ -7,9 +7,10 @@
 #include "platform/Text1252.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 #include <map>
+#include <unistd.h>
 #include <vector>
 
 namespace vobrik {
@@ -56,8 +57,9 @@ std::map<uint64_t, int> Present(const TAlarmTable& table, int32_t now) {
     std::map<uint64_t, int> present;
     for (int i = 0; i < table.AlarmCount; ++i) {
         TAlarm alarm = *table.Alarms[i];
+        // Past now, as the import places its own; a yearly one steps a year a call.
         for (int step = 0; alarm.Type != atOnce && alarm.When <= now && step < 1000; ++step)
-            MoveToNextRing(alarm, now);
+            MoveToNextRing(alarm, now < INT32_MAX ? now + 1 : now);
         ++present[ContentHash(alarm)];
     }
     return present;

@@ -4,9 +4,7 @@
 #include "platform/Text1252.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <iconv.h>
 #include <langinfo.h>
 #include <map>
 
@@ -309,39 +307,16 @@ std::string OtherCharset() {
     return codeset == "UTF-8" || codeset == "ANSI_X3.4-1968" ? std::string() : codeset;
 }
 
-std::string Convert(const std::string& text, const std::string& to, const std::string& from) {
-    const iconv_t converter = iconv_open(to.c_str(), from.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return text;
-    std::string out;
-    char* in = const_cast<char*>(text.data());
-    size_t left = text.size();
-    while (left > 0) {
-        char buffer[256];
-        char* put = buffer;
-        size_t room = sizeof buffer;
-        const size_t done = iconv(converter, &in, &left, &put, &room);
-        out.append(buffer, put);
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += '?'; // a byte or a character the other side cannot take
-            ++in;
-            --left;
-        }
-    }
-    iconv_close(converter);
-    return out;
-}
-
 } // namespace
 
 std::string FromTerminal(const std::string& text) {
     const std::string charset = OtherCharset();
-    return charset.empty() ? text : Convert(text, "UTF-8", charset);
+    return charset.empty() ? text : Recoded(text, "UTF-8", charset.c_str());
 }
 
 std::string ToTerminal(const std::string& utf8) {
     const std::string charset = OtherCharset();
-    return charset.empty() ? utf8 : Convert(utf8, charset, "UTF-8");
+    return charset.empty() ? utf8 : Recoded(utf8, charset.c_str(), "UTF-8");
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, TRequest& request, TReply& reply) {

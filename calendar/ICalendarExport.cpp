@@ -1,4 +1,5 @@
 #include "calendar/ICalendar.h"
+#include "calendar/ICalendarParts.h"
 
 #include "core/LocalTime.h"
 #include "platform/Text1252.h"
@@ -6,19 +7,14 @@
 #include "calendar/Libical.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <map>
 #include <memory>
-#include <optional>
-#include <unistd.h>
-#include <variant>
 namespace vobrik {
 
 namespace {
@@ -26,18 +22,6 @@ namespace {
 std::string MessageText(const TAlarm& alarm) {
     return Utf8FromWindows1252(
         std::string_view(alarm.Message, strnlen(alarm.Message, AlarmMessageSize - 1)));
-}
-
-icaltimetype Floating(int32_t when) {
-    const std::tm local = ToLocal(when);
-    icaltimetype t = icaltime_null_time();
-    t.year = local.tm_year + 1900;
-    t.month = local.tm_mon + 1;
-    t.day = local.tm_mday;
-    t.hour = local.tm_hour;
-    t.minute = local.tm_min;
-    t.second = local.tm_sec;
-    return t;
 }
 
 icaltimezone* ExportZone(const std::string& name) {
@@ -105,7 +89,7 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
         zone = nullptr;
     icaltimetype when = icaltime_from_timet_with_zone(alarm.When, 0, zone ? zone : utc);
     if (floating)
-        when = Floating(alarm.When);
+        when = LocalReading(alarm.When);
     else if (zone != nullptr)
         when.zone = nullptr; // the clock reading, its zone named by the TZID below
     icalproperty* start = icalproperty_new_dtstart(when);

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the import's parts share: the text read into calendars, the clocks
+// What the calendar's parts share: the text read into calendars, the clocks
 // times are read on, and the rules the program can follow. Texts are
 // Windows-1252.
 
@@ -37,6 +37,13 @@ icaltimezone* ZoneNamed(const char* name);
 // the gap of a change to summer time moves forward by the gap, one that
 // happens twice is the first.
 std::optional<int32_t> ReadOnClock(const icaltimetype& t, icaltimezone* zone);
+
+// The clock reading of `when` on the local clock, with no zone of its own.
+icaltimetype LocalReading(int32_t when);
+
+// A clock reading's fields counted as seconds from 1970-01-01 00:00 on its
+// own clock.
+int64_t WallSeconds(const icaltimetype& t);
 
 // The kind and interval the program keeps for a rule, or why it cannot follow it.
 struct TRuleFit {

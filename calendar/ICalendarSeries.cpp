@@ -4,10 +4,8 @@
 #include "calendar/ICalendarSeries.h"
 
 #include "core/CheckPass.h"
-#include "core/LocalTime.h"
 
 #include <algorithm>
-#include <ctime>
 
 namespace vobrik {
 
@@ -19,23 +17,9 @@ constexpr int MaxSteps = 2000;
 constexpr int32_t CompareSpan = 366 * 86400;
 constexpr int MinCompared = 5;
 
-int64_t DayNumber(const icaltimetype& t) {
-    std::tm fields{};
-    fields.tm_year = t.year - 1900;
-    fields.tm_mon = t.month - 1;
-    fields.tm_mday = t.day;
-    return timegm(&fields) / 86400;
-}
-
-icaltimetype Fields(const std::tm& t) {
-    icaltimetype out = icaltime_null_time();
-    out.year = t.tm_year + 1900;
-    out.month = t.tm_mon + 1;
-    out.day = t.tm_mday;
-    out.hour = t.tm_hour;
-    out.minute = t.tm_min;
-    out.second = t.tm_sec;
-    return out;
+int64_t DayNumber(icaltimetype t) {
+    t.hour = t.minute = t.second = 0;
+    return WallSeconds(t) / 86400;
 }
 
 } // namespace
@@ -56,7 +40,7 @@ icaltimetype TReading::FieldsAt(int32_t when) const {
         t.zone = nullptr;
         return t;
     }
-    return vobrik::Fields(ToLocal(when));
+    return LocalReading(when);
 }
 
 TSeries::TSeries(const icalrecurrencetype& rule, const TReading& start,

@@ -6,10 +6,8 @@
 
 #include "platform/Text1252.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <iconv.h>
 #include <unistd.h>
 
 namespace vobrik {
@@ -23,25 +21,14 @@ constexpr const char* BinaryText = "Ce fichier n'est pas un calendrier iCalendar
 constexpr const char* NoCalendarText =
     "Ce fichier ne contient aucun calendrier iCalendar (BEGIN:VCALENDAR).";
 
-std::optional<std::string> Converted(const char* to, const char* from, std::string_view bytes) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string out(bytes.size() * 2 + 16, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* put = out.data();
-    size_t outLeft = out.size();
-    const size_t done = iconv(cd, &in, &inLeft, &put, &outLeft);
-    iconv_close(cd);
-    if (done == static_cast<size_t>(-1))
-        return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 bool StartsWith(std::string_view text, std::string_view head) {
     return text.substr(0, head.size()) == head;
+}
+
+std::optional<std::string> FromUtf16(std::string_view bytes, const char* order) {
+    bool whole = false;
+    std::string text = Recoded(bytes, "UTF-8", order, &whole);
+    return whole ? std::optional<std::string>(std::move(text)) : std::nullopt;
 }
 
 // The text without its byte-order mark, UTF-16 made UTF-8; nullopt for UTF-16
@@ -50,13 +37,13 @@ std::optional<std::string> Utf8Text(std::string_view bytes) {
     // Notepad and .NET write UTF-16 with its mark; some tools without it,
     // which shows in the zero half of the first letter.
     if (StartsWith(bytes, "\xFF\xFE"))
-        return Converted("UTF-8", "UTF-16LE", bytes.substr(2));
+        return FromUtf16(bytes.substr(2), "UTF-16LE");
     if (StartsWith(bytes, "\xFE\xFF"))
-        return Converted("UTF-8", "UTF-16BE", bytes.substr(2));
+        return FromUtf16(bytes.substr(2), "UTF-16BE");
     if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
-        return Converted("UTF-8", "UTF-16LE", bytes);
+        return FromUtf16(bytes, "UTF-16LE");
     if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0')
-        return Converted("UTF-8", "UTF-16BE", bytes);
+        return FromUtf16(bytes, "UTF-16BE");
     if (StartsWith(bytes, "\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     return std::string(bytes);
@@ -93,7 +80,7 @@ std::vector<TLine> Unfolded(std::string_view text) {
     // Latin-1 as older converters write it is Windows-1252's near twin. Read
     // once unfolded: a fold may cut a UTF-8 character in two.
     for (TLine& line : lines)
-        if (!Converted("UTF-8", "UTF-8", line.Text))
+        if (!IsUtf8(line.Text))
             line.Text = Utf8FromWindows1252(line.Text);
     return lines;
 }

@@ -32,17 +32,6 @@ icaltimezone* WindowsZone(const char* name) {
     return U_SUCCESS(status) ? icaltimezone_get_builtin_timezone(tz) : nullptr;
 }
 
-int64_t WallSeconds(const icaltimetype& t) {
-    std::tm fields{};
-    fields.tm_year = t.year - 1900;
-    fields.tm_mon = t.month - 1;
-    fields.tm_mday = t.day;
-    fields.tm_hour = t.hour;
-    fields.tm_min = t.minute;
-    fields.tm_sec = t.second;
-    return timegm(&fields);
-}
-
 // How far the clock is ahead of UTC at the time u.
 int64_t OffsetAt(int64_t u, icaltimezone* zone) {
     if (zone != nullptr)
@@ -54,6 +43,29 @@ int64_t OffsetAt(int64_t u, icaltimezone* zone) {
 }
 
 } // namespace
+
+int64_t WallSeconds(const icaltimetype& t) {
+    std::tm fields{};
+    fields.tm_year = t.year - 1900;
+    fields.tm_mon = t.month - 1;
+    fields.tm_mday = t.day;
+    fields.tm_hour = t.hour;
+    fields.tm_min = t.minute;
+    fields.tm_sec = t.second;
+    return timegm(&fields);
+}
+
+icaltimetype LocalReading(int32_t when) {
+    const std::tm local = ToLocal(when);
+    icaltimetype t = icaltime_null_time();
+    t.year = local.tm_year + 1900;
+    t.month = local.tm_mon + 1;
+    t.day = local.tm_mday;
+    t.hour = local.tm_hour;
+    t.minute = local.tm_min;
+    t.second = local.tm_sec;
+    return t;
+}
 
 icaltimezone* ZoneNamed(const char* name) {
     if (name == nullptr || *name == '\0')

@@ -2,8 +2,10 @@
 
 #include <utf8proc.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <iconv.h>
 
 namespace vobrik {
 
@@ -115,6 +117,49 @@ void AppendCluster(std::string& out, const std::u32string& cluster) {
 }
 
 } // namespace
+
+bool IsUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    for (utf8proc_ssize_t at = 0; at < size;) {
+        utf8proc_int32_t c = 0;
+        const utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
+        if (length <= 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+std::string Recoded(std::string_view text, const char* to, const char* from, bool* whole) {
+    if (whole != nullptr)
+        *whole = true;
+    const iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        if (whole != nullptr)
+            *whole = false;
+        return std::string(text);
+    }
+    std::string out;
+    char* in = const_cast<char*>(text.data());
+    size_t left = text.size();
+    while (left > 0) {
+        char buffer[256];
+        char* put = buffer;
+        size_t room = sizeof buffer;
+        const size_t done = iconv(converter, &in, &left, &put, &room);
+        out.append(buffer, put);
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            out += '?';
+            ++in;
+            --left;
+            if (whole != nullptr)
+                *whole = false;
+        }
+    }
+    iconv_close(converter);
+    return out;
+}
 
 std::string Utf8FromWindows1252(std::string_view text) {
     std::string out;

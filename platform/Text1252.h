@@ -17,6 +17,16 @@ std::string Utf8FromWindows1252(std::string_view text);
 // and each byte that is not UTF-8 one '?', so nothing disappears unseen.
 std::string Windows1252FromUtf8(std::string_view text);
 
+// Whether the bytes are valid UTF-8 (no overlong form, no surrogate).
+bool IsUtf8(std::string_view text);
+
+// Text from one charset to another through iconv. What the other side cannot
+// take, or what is not of the first charset, becomes a '?' per byte, and
+// *whole (when given) says whether anything did; a charset iconv does not know
+// leaves the text as it is, and not whole.
+std::string Recoded(std::string_view text, const char* to, const char* from,
+                    bool* whole = nullptr);
+
 // The last grapheme cluster of UTF-8 text: what the user sees as its last
 // character, however many code points make it.
 std::string LastGrapheme(std::string_view utf8);
