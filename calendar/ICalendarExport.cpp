@@ -58,14 +58,11 @@ icalproperty* RuleOf(const TAlarm& alarm) {
 const char* StepNote(const TAlarm& alarm) {
     const std::tm local = ToLocal(alarm.When);
     if (alarm.Type == atMonthly && local.tm_mday > 28)
-        return "Vobrik reporte ce rappel mensuel au d\xC3\xA9"
-               "but du mois suivant quand le jour "
+        return "Vobrik reporte ce rappel mensuel au début du mois suivant quand le jour "
                "manque (le 31 janvier sonne le 3 mars, puis le 3 de chaque mois).";
     if (alarm.Type == atYearly && local.tm_mon == 1 && local.tm_mday == 29)
-        return "Vobrik fait sonner ce rappel le 1er mars des ann\xC3\xA9"
-               "es non bissextiles, "
-               "puis le 1er mars chaque ann\xC3\xA9"
-               "e.";
+        return "Vobrik fait sonner ce rappel le 1er mars des années non bissextiles, "
+               "puis le 1er mars chaque année.";
     return nullptr;
 }
 
@@ -103,8 +100,7 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     if (floating)
         icalcomponent_add_property(
             event, icalproperty_new_comment("Heure locale : le fuseau horaire de l'ordinateur "
-                                            "qui a export\xC3\xA9 ce rappel n'a pas de nom "
-                                            "connu."));
+                                            "qui a exporté ce rappel n'a pas de nom connu."));
 
     icaltriggertype trigger{};
     trigger.time = icaltime_null_time();

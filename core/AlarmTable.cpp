@@ -263,6 +263,12 @@ void TAlarmTable::RemoveByMovingLast(int i) {
     Alarms[i] = std::move(Alarms[AlarmCount]);
 }
 
+void TAlarmTable::RemoveAt(int slot) {
+    for (int i = slot; i + 1 < AlarmCount; ++i)
+        Alarms[i] = std::move(Alarms[i + 1]);
+    Alarms[--AlarmCount].reset();
+}
+
 void TAlarmTable::AddAlarm(IAlarmEditor& editor) {
     if (IsFull()) {
         Messages_->MessageBox(TableFullText, CapacityCaption, MB_OK);
@@ -299,9 +305,7 @@ void TAlarmTable::ModifySelectedAlarm(IAlarmEditor& editor) {
 void TAlarmTable::DeleteSelectedAlarm() {
     const int slot = FindSelected();
     if (slot >= 0) {
-        for (int i = slot; i + 1 < AlarmCount; ++i)
-            Alarms[i] = std::move(Alarms[i + 1]);
-        Alarms[--AlarmCount].reset();
+        RemoveAt(slot);
         RefreshAlarmList();
     }
     SaveAlarms();

@@ -50,6 +50,8 @@ class TAlarmTable {
     TAlarm* Append(const TAlarm& alarm);
     // Frees slot i and moves the last used record into it.
     void RemoveByMovingLast(int i);
+    // Removes slot i, the later ones moving up in order (no refresh, no save).
+    void RemoveAt(int slot);
 
     const std::string& FileName() const { return FileName_; }
     IClock& Clock() { return Clock_; }

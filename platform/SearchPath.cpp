@@ -10,12 +10,14 @@
 
 namespace vobrik {
 
-namespace {
-
 std::string CurrentDirectory() {
-    char cwd[PATH_MAX];
-    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
+    char* cwd = ::getcwd(nullptr, 0);
+    const std::string path = cwd != nullptr ? cwd : "";
+    std::free(cwd);
+    return path;
 }
+
+namespace {
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};

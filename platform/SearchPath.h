@@ -16,6 +16,9 @@ namespace vobrik {
 // not found.
 bool SearchPath(const char* name, char* buffer, size_t size);
 
+// The current directory, however long; empty when it cannot be told.
+std::string CurrentDirectory();
+
 // The directory of the running program, empty when it cannot be told.
 std::string ProgramDirectory();
 

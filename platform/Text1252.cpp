@@ -215,6 +215,13 @@ std::string LastGrapheme(std::string_view utf8) {
     return last;
 }
 
+size_t CharacterCount(std::string_view utf8) {
+    size_t count = 0;
+    for (const char c : utf8)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
 std::string UpperCaseAscii(std::string_view text) {
     std::string upper(text);
     for (char& c : upper)

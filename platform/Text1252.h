@@ -31,6 +31,10 @@ std::string Recoded(std::string_view text, const char* to, const char* from,
 // character, however many code points make it.
 std::string LastGrapheme(std::string_view utf8);
 
+// How many characters UTF-8 text holds, as a terminal's columns count them
+// (one per code point; combining and wide characters are not told apart).
+size_t CharacterCount(std::string_view utf8);
+
 // Upper-cased as the C locale does it: only the ASCII letters change, the
 // accented ones stay as they are.
 std::string UpperCaseAscii(std::string_view text);

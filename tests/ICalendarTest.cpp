@@ -1,6 +1,5 @@
 #include "calendar/ICalendar.h"
-#include "app/CalendarCommands.h"
-#include "app/TableCommands.h"
+#include "cli/RunCommand.h"
 #include "platform/Text1252.h"
 
 #include "Support.h"
@@ -15,9 +14,6 @@
 
 namespace vobrik {
 namespace {
-
-// The commands on calendar files, as vobrik-ics and the window program use them.
-const bool CalendarCommandsInUse = (UseCalendarCommands(), true);
 
 using test::ShowLocal;
 

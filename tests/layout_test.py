@@ -10,7 +10,7 @@ from pathlib import Path
 
 # Lower ranks first. A wx subfolder may use its own folder and what lies below;
 # nothing outside a wx folder uses one. Folders of one rank never meet.
-RANKS = {"platform": 0, "core": 1, "calendar": 2, "dialogs": 3, "summary": 3, "app": 4}
+RANKS = {"platform": 0, "core": 1, "calendar": 2, "dialogs": 3, "summary": 3, "cli": 4, "app": 5}
 TOOLKIT = re.compile(r'#\s*include\s*<(wx|gtk|gdk|glib|gio|X11)\b')
 LOCAL = re.compile(r'#\s*include\s*"(\w+(?:/wx)?)/\w+\.h"')
 

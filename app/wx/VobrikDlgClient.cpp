@@ -1,7 +1,7 @@
 #include "app/wx/VobrikDlgClient.h"
 
-#include "app/ListText.h"
-#include "app/TableCommands.h"
+#include "cli/ListText.h"
+#include "cli/RunCommand.h"
 #include "app/wx/VobrikApp.h"
 #include "core/LocalTime.h"
 #include "dialogs/wx/AlarmCheckDlg.h"

@@ -1,5 +1,5 @@
-#include "app/CalendarCommands.h"
 #include "app/StartUp.h"
+#include "cli/CommandLine.h"
 #include "app/wx/VobrikApp.h"
 #include "core/Services.h"
 #include "platform/CommandSocket.h"
@@ -83,7 +83,6 @@ int ProgramMain(int argc, char* argv[]) {
     // The commands are the terminal program's (vobrik), which starts this
     // one for everything else: here only HIDE has a meaning.
     const bool hide = IsHideArgument(argc, argv);
-    UseCalendarCommands();
 
     switch (TakeProgramLock()) {
     case TLockResult::Created:

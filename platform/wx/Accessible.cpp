@@ -95,7 +95,7 @@ void Name(wxWindow* panel, wxWindow* control) {
     if (left != nullptr)
         name = wxStripMenuCodes(left->GetLabel());
     if (right != nullptr)
-        name += (name.empty() ? wxString() : wxString::FromUTF8(" \xE2\x80\xA6 ")) +
+        name += (name.empty() ? wxString() : wxString::FromUTF8(" … ")) +
                 wxStripMenuCodes(right->GetLabel());
     if (box != nullptr)
         name = wxStripMenuCodes(box->GetLabel());

@@ -122,7 +122,7 @@ bool TApplication::CanClose() {
 
 int TApplication::Run() {
     if (!StartToolkit()) {
-        std::fprintf(stderr, "vobrik : aucun affichage n'a pu \xC3\xAAtre ouvert (DISPLAY)\n");
+        std::fprintf(stderr, "vobrik : aucun affichage n'a pu être ouvert (DISPLAY)\n");
         return 1;
     }
     Running = this;

@@ -1,4 +1,4 @@
-#include "app/CommandDates.h"
+#include "cli/CommandDates.h"
 
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"
@@ -13,9 +13,9 @@ namespace vobrik {
 
 namespace {
 
-const char* const MonthNames[] = {"janvier", "f\xC3\xA9vrier", "mars",      "avril",
-                                  "mai",     "juin",           "juillet",   "ao\xC3\xBBt",
-                                  "septembre", "octobre",      "novembre",  ("d\xC3\xA9" "cembre")};
+const char* const MonthNames[] = {"janvier", "février", "mars",      "avril",
+                                  "mai",     "juin",           "juillet",   "août",
+                                  "septembre", "octobre",      "novembre",  ("décembre")};
 
 int DaysIn(int month, int year) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -45,25 +45,24 @@ bool Clock(const std::string& text, size_t at, TTypedDate& date) {
 }
 
 std::string Refused(const std::string& text) {
-    return "date illisible \xC2\xAB " + text +
-           " \xC2\xBB : attendu \xC2\xAB AAAA-MM-JJ HH:MM \xC2\xBB, \xC2\xAB JJ/MM/AAAA HH:MM "
-           "\xC2\xBB, \xC2\xAB HH:MM \xC2\xBB ou \xC2\xAB demain HH:MM \xC2\xBB";
+    return "date illisible « " + text +
+           " » : attendu « AAAA-MM-JJ HH:MM », « JJ/MM/AAAA HH:MM », « HH:MM » ou « demain HH:MM »";
 }
 
 // The field that is out of its range, named, or nothing.
 std::string CheckFields(const TTypedDate& date) {
     if (date.Form == TTypedDate::Full) {
         if (date.Month < 1 || date.Month > 12)
-            return "mois " + std::to_string(date.Month) + " : attendu de 1 \xC3\xA0 12";
+            return "mois " + std::to_string(date.Month) + " : attendu de 1 à 12";
         if (date.Day < 1 || date.Day > DaysIn(date.Month, date.Year))
             return "jour " + std::to_string(date.Day) + " : " + MonthNames[date.Month - 1] + " " +
                    std::to_string(date.Year) + " a " + std::to_string(DaysIn(date.Month, date.Year)) +
                    " jours";
     }
     if (date.Hour > 23)
-        return "heure " + std::to_string(date.Hour) + " : attendue de 0 \xC3\xA0 23";
+        return "heure " + std::to_string(date.Hour) + " : attendue de 0 à 23";
     if (date.Minute > 59)
-        return "minute " + std::to_string(date.Minute) + " : attendue de 0 \xC3\xA0 59";
+        return "minute " + std::to_string(date.Minute) + " : attendue de 0 à 59";
     return {};
 }
 
@@ -120,15 +119,14 @@ TPlacedDate OnLocalClock(const std::tm& wanted) {
             before += 60;
         placed.Why = std::string(wanted.tm_hour < 10 ? "0" : "") + std::to_string(wanted.tm_hour) +
                      ":" + (wanted.tm_min < 10 ? "0" : "") + std::to_string(wanted.tm_min) +
-                     " n'existe pas ce jour-l\xC3\xA0 (changement d'heure) : " + ClockText(before) +
+                     " n'existe pas ce jour-là (changement d'heure) : " + ClockText(before) +
                      " ou " + ClockText(before + 60);
         return placed;
     }
     placed.Placed = true;
     placed.When = static_cast<int32_t>(first);
     if (last != first)
-        placed.Note = ClockText(first) + " arrive deux fois ce jour-l\xC3\xA0 (changement d'heure) : "
-                                         "la premi\xC3\xA8re est retenue";
+        placed.Note = ClockText(first) + " arrive deux fois ce jour-là (changement d'heure) : la première est retenue";
     return placed;
 }
 
@@ -173,13 +171,12 @@ std::string ReadInDuration(const std::string& text, TTypedDate& date) {
         while (unit < 3 && (at >= text.size() || text[at] != units[unit]))
             ++unit;
         if (at == start || unit == 3)
-            return "dur\xC3\xA9" "e illisible \xC2\xAB " + text +
-                   " \xC2\xBB : attendu par exemple \xC2\xAB 90m \xC2\xBB, \xC2\xAB 2h \xC2\xBB ou "
-                   "\xC2\xAB 1j2h30m \xC2\xBB";
+            return "durée illisible « " + text +
+                   " » : attendu par exemple « 90m », « 2h » ou « 1j2h30m »";
         date.InMinutes += value * minutes[unit++];
         ++at;
     }
-    return date.InMinutes > 0 ? std::string() : "--in attend une dur\xC3\xA9" "e";
+    return date.InMinutes > 0 ? std::string() : "--in attend une durée";
 }
 
 TPlacedDate PlaceDate(const TTypedDate& date, int32_t now) {
@@ -212,7 +209,7 @@ TPlacedDate PlaceDate(const TTypedDate& date, int32_t now) {
     }
     if (placed.Placed && placed.When <= now) {
         placed.Placed = false;
-        placed.Why = "cette date est pass\xC3\xA9" "e";
+        placed.Why = "cette date est passée";
     }
     return placed;
 }

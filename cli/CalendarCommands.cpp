@@ -1,10 +1,22 @@
-#include "app/CalendarCommands.h"
+// --export-ics and --import-ics: the table's reminders written out as
+// iCalendar, and the events and tasks of a calendar added to it. They need
+// libical, and with it ICU, which would weigh on every other command: the
+// terminal program is built without their handlers (VOBRIK_WITHOUT_CALENDAR)
+// and hands them to vobrik-ics, built with them, as the window program is.
 
-#include "app/TableCommands.h"
+#include "cli/Command.h"
+#include "cli/CommandLine.h"
+#include "cli/RunCommand.h"
+
+#ifdef VOBRIK_WITHOUT_CALENDAR
+#define CalendarRun(handler) nullptr
+#else
+#define CalendarRun(handler) handler
 #include "calendar/ICalendar.h"
 #include "core/CheckPass.h"
 #include "core/FileOps.h"
 #include "platform/Text1252.h"
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -17,16 +29,11 @@ namespace vobrik {
 
 namespace {
 
-// UTF-8 texts.
+#ifndef VOBRIK_WITHOUT_CALENDAR
+
 std::string Count(size_t n, const char* noun, const char* done) {
     return std::to_string(n) + " " + noun + (n > 1 ? "s " : " ") + done + (n > 1 ? "s" : "");
 }
-
-std::string Quoted(const std::string& text) {
-    return "\xC2\xAB " + text + " \xC2\xBB";
-}
-
-} // namespace
 
 TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
     std::vector<TAlarm> alarms;
@@ -37,18 +44,15 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
         return {ExitDone, text, ""};
     // An export is a file the user asked for: it follows the umask.
     if (!SaveFileAtomically(SystemFileOps(), path, text.data(), text.size(), 0))
-        return Refusal(ExitRefused, "impossible d'\xC3\xA9"
-                                    "crire " +
+        return Refusal(ExitRefused, "impossible d'écrire " +
                                         path + " : " + FrenchError(errno));
     return {ExitDone,
             Count(alarms.size(), "alarme",
-                  "export\xC3\xA9"
-                  "e") +
+                  "exportée") +
                 " dans " + path + "\n",
             ""};
 }
 
-namespace {
 
 // The reminders already in the table, counted by content, so that a calendar
 // imported again adds nothing twice. A recurring one that is overdue (Vobrik
@@ -69,8 +73,6 @@ std::string Line(const std::string& label, const std::string& text) {
     return "  " + Quoted(Utf8FromWindows1252(label)) + " : " + text + "\n";
 }
 
-} // namespace
-
 TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
     std::vector<unsigned char> bytes;
     if (ReadWholeFile(SystemFileOps(), path, bytes) != TReadResult::Read)
@@ -89,43 +91,40 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
         if (int& same = present[ContentHash(alarm)]; same > 0) {
             --same;
             ++already;
-            lines += Line(alarm.Message, "d\xC3\xA9j\xC3\xA0 pr\xC3\xA9sente");
+            lines += Line(alarm.Message, "déjà présente");
         } else if (table.Append(alarm) == nullptr) {
             ++leftOut;
         } else {
             ++added;
             if (!result.Notes[i].empty())
-                lines += Line(alarm.Message, "import\xC3\xA9" "e, mais " +
+                lines += Line(alarm.Message, "importée, mais " +
                                                  Utf8FromWindows1252(result.Notes[i]));
         }
     }
     if (added > 0) {
         table.RefreshAlarmList();
         if (!table.SaveAlarms())
-            return Refusal(ExitRefused, "impossible d'enregistrer " + table.FileName());
+            return NotSaved(table);
     }
     for (const TSkippedEvent& skipped : result.Skipped)
         lines += Line(skipped.Label, Utf8FromWindows1252(skipped.Reason));
     TReply reply;
-    reply.Out = Count(added, "alarme", "import\xC3\xA9" "e") +
-                (already > 0 ? ", " + Count(already, "alarme", "d\xC3\xA9j\xC3\xA0 pr\xC3\xA9sente")
+    reply.Out = Count(added, "alarme", "importée") +
+                (already > 0 ? ", " + Count(already, "alarme", "déjà présente")
                              : std::string()) +
-                ", " + Count(result.Skipped.size(), "\xC3\xA9v\xC3\xA9nement", "ignor\xC3\xA9") +
+                ", " + Count(result.Skipped.size(), "événement", "ignoré") +
                 (lines.empty() ? "\n" : " :\n") + lines;
     if (leftOut > 0) {
         // 1 says that nothing changed: a partial import is done, and said.
         reply.Code = added > 0 ? ExitDone : ExitRefused;
         reply.Err = "vobrik : " +
                     Count(leftOut, "alarme",
-                          "laiss\xC3\xA9"
-                          "e") +
-                    " de c\xC3\xB4t\xC3\xA9 : Vobrik ne garde que " +
+                          "laissée") +
+                    " de côté : Vobrik ne garde que " +
                     std::to_string(TAlarmTable::MaxAlarms) + " alarmes.\n";
     }
     return reply;
 }
-
-namespace {
 
 // A calendar file is named from the terminal's directory; "-" is the terminal.
 std::string CalendarPath(const TCommandContext& context, const TRequest& request) {
@@ -140,35 +139,35 @@ TReply ImportIcs(TCommandContext& context, const TRequest& request) {
     return ImportCalendarFile(context.Table, CalendarPath(context, request));
 }
 
+#endif // VOBRIK_WITHOUT_CALENDAR
+
+std::string SetFile(TRequest& request, const std::string& value) {
+    request.File = value;
+    return value.empty() ? "un fichier de calendrier est attendu" : std::string();
+}
+
 } // namespace
 
-bool StandardInputToFile(std::string& path) {
-    const char* folder = std::getenv("TMPDIR");
-    std::string name = std::string(folder != nullptr && *folder == '/' ? folder : "/tmp") +
-                       "/vobrik-entree-XXXXXX";
-    const int fd = ::mkstemp(name.data()); // 0600: read by this user's copy only
-    if (fd < 0)
-        return false;
-    char buffer[65536];
-    bool whole = true;
-    for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || ::write(fd, buffer, static_cast<size_t>(n)) != n) {
-            whole = false;
-            break;
-        }
-    }
-    if (::close(fd) != 0 || !whole) {
-        ::unlink(name.c_str());
-        return false;
-    }
-    path = name;
-    return true;
-}
+extern const TCommand ExportIcsCommand = {
+    "export-ics",
+    "FICHIER",
+    SetFile,
+    "écrit toutes les alarmes dans un calendrier iCalendar (« - » : sortie standard)",
+    {&DirOption},
+    nullptr,
+    false,
+    "vobrik-ics",
+    CalendarRun(ExportIcs)};
 
-void UseCalendarCommands() {
-    SetCalendarCommands(ExportIcs, ImportIcs);
-}
+extern const TCommand ImportIcsCommand = {
+    "import-ics",
+    "FICHIER",
+    SetFile,
+    "ajoute les événements et tâches d'un calendrier iCalendar (« - » : entrée standard)",
+    {&DirOption},
+    nullptr,
+    true,
+    "vobrik-ics",
+    CalendarRun(ImportIcs)};
 
 } // namespace vobrik

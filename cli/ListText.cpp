@@ -1,4 +1,4 @@
-#include "app/ListText.h"
+#include "cli/ListText.h"
 
 #include "calendar/FrenchDate.h"
 #include "core/LocalTime.h"

@@ -1,8 +1,6 @@
-#include "app/TableCommands.h"
+#include "cli/RunCommand.h"
 
-#include "app/ListText.h"
-#include "calendar/FrenchDate.h"
-#include "core/LocalTime.h"
+#include "cli/CommandLine.h"
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
 #include "platform/SearchPath.h"
@@ -60,58 +58,6 @@ class TCapturedMessages : public IMessages {
     }
 };
 
-// Reads the table without touching it.
-TReply List(TCommandContext& context, const TRequest& request) {
-    const TListForm form =
-        request.Json ? TListForm::Json : request.Tsv ? TListForm::Tsv : TListForm::Text;
-    return {ExitDone, ListText(context.Table, context.File, form), ""};
-}
-
-TReply Next(TCommandContext& context, const TRequest& request) {
-    const TAlarm* next = NextAlarm(context.Table);
-    return next != nullptr ? TReply{ExitDone, NextText(*next, request.Json), ""}
-                           : TReply{ExitRefused, "", ""};
-}
-
-std::string NotSaved(const TAlarmTable& table) {
-    return "impossible d'enregistrer " + table.FileName();
-}
-
-TReply Add(TCommandContext& context, const TRequest& request) {
-    TAlarmTable& table = context.Table;
-    if (table.IsFull())
-        return Refusal(ExitRefused, Utf8FromWindows1252(TableFullText));
-    const TPlacedDate date = PlaceDate(request.Date, table.Clock().Now());
-    if (!date.Placed)
-        return Refusal(ExitRefused, date.Why);
-    TAlarm added;
-    added.When = date.When;
-    SetAlarmMessage(added, request.Message.c_str());
-    added.Type = request.Type;
-    added.EveryDays = request.Type == atEveryDays ? request.EveryDays : 0;
-    table.Append(added);
-    table.RefreshAlarmList();
-    if (!table.SaveAlarms())
-        return Refusal(ExitRefused, NotSaved(table));
-    return {ExitDone, ReminderKey(added) + "\n", date.Note.empty() ? "" : "vobrik : " + date.Note + "\n"};
-}
-
-TReply Delete(TCommandContext& context, const TRequest& request) {
-    TAlarmTable& table = context.Table;
-    for (int slot = 0; slot < table.AlarmCount; ++slot) {
-        if (ReminderKey(*table.Alarms[slot]) != request.Key)
-            continue;
-        for (int i = slot; i + 1 < table.AlarmCount; ++i)
-            table.Alarms[i] = std::move(table.Alarms[i + 1]);
-        table.Alarms[--table.AlarmCount].reset();
-        table.RefreshAlarmList();
-        return table.SaveAlarms() ? TReply() : Refusal(ExitRefused, NotSaved(table));
-    }
-    return Refusal(ExitRefused, "aucune alarme n'a l'identifiant " + request.Key +
-                                    " : supprim\xC3\xA9" "e ou modifi\xC3\xA9" "e depuis ? "
-                                    "(voir vobrik --list)");
-}
-
 } // namespace
 
 std::string Absolute(const std::string& path, const std::string& cwd) {
@@ -124,34 +70,6 @@ std::string Absolute(const std::string& path, const std::string& cwd) {
 
 namespace {
 
-// What each table command does; the command line says which options it takes.
-struct THandler {
-    TAction Action;
-    TCommandRun Run;
-};
-
-THandler Handlers[] = {
-    {TAction::List, List},         {TAction::Next, Next},          {TAction::Add, Add},
-    {TAction::Delete, Delete},     {TAction::ExportIcs, nullptr}, {TAction::ImportIcs, nullptr},
-};
-
-} // namespace
-
-void SetCalendarCommands(TCommandRun exportIcs, TCommandRun importIcs) {
-    for (THandler& handler : Handlers)
-        if (handler.Action == TAction::ExportIcs || handler.Action == TAction::ImportIcs)
-            handler.Run = handler.Action == TAction::ExportIcs ? exportIcs : importIcs;
-}
-
-namespace {
-
-std::string CurrentDirectory() {
-    char* cwd = ::getcwd(nullptr, 0);
-    const std::string path = cwd != nullptr ? cwd : "";
-    std::free(cwd);
-    return path;
-}
-
 bool SameFolder(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
@@ -160,15 +78,11 @@ bool SameFolder(const std::string& a, const std::string& b) {
 } // namespace
 
 TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
-    const THandler* handler = nullptr;
-    for (const THandler& row : Handlers)
-        if (row.Action == request.Action)
-            handler = &row;
-    if (handler == nullptr || handler->Run == nullptr)
+    if (request.Command == nullptr || request.Command->Run == nullptr)
         return Refusal(ExitUsage, "commande inattendue");
     TCapturedMessages captured;
     IMessages& previous = context.Table.SwapMessages(captured);
-    TReply reply = handler->Run(context, request);
+    TReply reply = request.Command->Run(context, request);
     context.Table.SwapMessages(previous);
     reply.Err = captured.Text + reply.Err;
     return reply;
@@ -180,13 +94,13 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
     TReply reply;
     if (!ParseCommandLine(args, request, reply))
         return reply;
-    if (!IsTableCommand(request))
+    if (request.Command == nullptr)
         return Refusal(ExitUsage, "commande inattendue");
     const std::string here = CurrentDirectory();
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
-        return Refusal(ExitRefused, "Vobrik est lanc\xC3\xA9 sur " + here +
+        return Refusal(ExitRefused, "Vobrik est lancé sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lanc\xC3\xA9)", cwd};
+    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lancé)", cwd};
     return RunTableCommand(context, request);
 }
 
@@ -194,14 +108,12 @@ std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload,
     std::string cwd;
     std::vector<std::string> args;
     if (!DecodeRequest(payload, cwd, args))
-        return EncodeReply(Refusal(ExitUsage, "requ\xC3\xAAte illisible"));
+        return EncodeReply(Refusal(ExitUsage, "requête illisible"));
     // A ring or the editor may stay open for hours: a script is better told
     // at once than kept waiting, and the table is in use until it closes.
     if (busy)
-        return EncodeReply(Refusal(ExitRefused, "Vobrik est occup\xC3\xA9 : une de ses "
-                                                "fen\xC3\xAAtres attend une r\xC3\xA9ponse "
-                                                "(alarme, \xC3\xA9" "diteur ou message) ; "
-                                                "r\xC3\xA9" "essayez une fois ferm\xC3\xA9" "e"));
+        return EncodeReply(Refusal(ExitRefused, "Vobrik est occupé : une de ses fenêtres attend une réponse (alarme, éditeur ou message) ; "
+                                                "réessayez une fois fermée"));
     return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
 }
 
@@ -221,18 +133,13 @@ TReply RunInFolder(const TRequest& request, const std::string& folder, const std
     TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
         return Refusal(ExitRefused, "impossible de lire " + table.FileName());
-    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lanc\xC3\xA9)", cwd};
+    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lancé)", cwd};
     TReply reply = RunTableCommand(context, request);
     reply.Err = messages.Text + reply.Err;
     return reply;
 }
 
 namespace {
-
-bool Writes(const TRequest& request) {
-    return request.Action == TAction::Add || request.Action == TAction::ImportIcs ||
-           request.Action == TAction::Delete;
-}
 
 // The answer of a copy asked at the address; nothing when it is not there
 // (or not ready: it applied nothing).
@@ -243,13 +150,12 @@ std::optional<TReply> AskCopy(const std::string& address, const std::string& com
     case TAskResult::Answered:
         return DecodeReply(answer, reply)
                    ? reply
-                   : Refusal(ExitRefused, "r\xC3\xA9ponse illisible de Vobrik");
+                   : Refusal(ExitRefused, "réponse illisible de Vobrik");
     case TAskResult::NotOurs:
-        return Refusal(ExitRefused, "le Vobrik qui r\xC3\xA9pond en " + address +
-                                        " n'est pas \xC3\xA0 vous");
+        return Refusal(ExitRefused, "le Vobrik qui répond en " + address +
+                                        " n'est pas à vous");
     case TAskResult::Gone:
-        return Refusal(ExitRefused, "Vobrik s'est arr\xC3\xAAt\xC3\xA9 avant de r\xC3\xA9pondre ; "
-                                    "voyez avec vobrik --list si la commande a \xC3\xA9t\xC3\xA9 faite");
+        return Refusal(ExitRefused, "Vobrik s'est arrêté avant de répondre ; voyez avec vobrik --list si la commande a été faite");
     case TAskResult::NobodyListens:
         break;
     }
@@ -274,7 +180,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
         if (!request.Dir.empty())
             return Refusal(ExitRefused, "le dossier " + folder + " n'existe pas ou n'est pas "
                                                                  "accessible");
-        if (!Writes(request)) // nothing there yet, and nothing to write
+        if (!request.Command->Writes) // nothing there yet, and nothing to write
             return RunInFolder(request, folder, cwd);
         std::filesystem::create_directories(folder, error);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
@@ -296,13 +202,13 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
             break;
         case TFolderGuard::TState::Failed:
             // A folder one may read but not write is still listed.
-            if (!Writes(request) && (errno == EACCES || errno == EROFS))
+            if (!request.Command->Writes && (errno == EACCES || errno == EROFS))
                 return RunInFolder(request, folder, cwd);
             return Refusal(ExitRefused, "impossible de prendre le verrou de " + folder + " : " +
                                             FrenchError(errno));
         }
         if (std::chrono::steady_clock::now() > deadline)
-            return Refusal(ExitRefused, "Vobrik est occup\xC3\xA9, r\xC3\xA9" "essayez plus tard");
+            return Refusal(ExitRefused, "Vobrik est occupé, réessayez plus tard");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

@@ -1,36 +1,20 @@
 #pragma once
 
-// The commands of the command line that work on the reminders, wherever the
-// reminders are: in the running copy's table, or in a folder while no copy
-// runs. Both go through the table's own operations.
+// Where a command of the terminal runs: in the running copy's table, reached
+// through its socket, or in a folder while no copy runs. Both go through the
+// table's own operations and the handlers of the table of commands.
 
-#include "app/CommandLine.h"
-#include "core/AlarmTable.h"
+#include "cli/Command.h"
 
 #include <string>
 #include <vector>
 
 namespace vobrik {
 
-// Where a command works: the loaded table, the reminder file it shows (named
-// by --list), and the current directory of the terminal that asked, against
-// which any path the command names is read.
-struct TCommandContext {
-    TAlarmTable& Table;
-    std::string File;
-    std::string Cwd;
-};
-
-using TCommandRun = TReply (*)(TCommandContext& context, const TRequest& request);
-
-// The calendar commands come from a library of their own (on libical), which
-// the terminal program leaves out: it hands them to vobrik-ics.
-void SetCalendarCommands(TCommandRun exportIcs, TCommandRun importIcs);
-
 // A path read from the terminal's directory, made plain.
 std::string Absolute(const std::string& path, const std::string& cwd);
 
-// Applies a table command, as the main dialog's buttons would: the table is
+// Runs a command's handler, as the main dialog's buttons would: the table is
 // saved and shown again. Messages the table would show in a box go to the
 // reply.
 TReply RunTableCommand(TCommandContext& context, const TRequest& request);
@@ -50,11 +34,11 @@ std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload,
 std::string RequestFolder(const TRequest& request, const std::string& cwd);
 
 // Loads the folder's reminder file, applies the request and saves. The caller
-// holds the program's lock.
+// holds the folder's guard.
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd);
 
-// What the program does with a table command from the terminal: through the
-// running copy when one answers, else on the folder under the lock.
+// What the program does with a command from the terminal: through the
+// running copy when one answers, else on the folder under its guard.
 TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& args);
 
 } // namespace vobrik

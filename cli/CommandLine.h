@@ -1,61 +1,39 @@
 #pragma once
 
-// The program's command line: what it asks for, read from a table of options,
-// and the answer it gets, ready for the terminal. Texts here are UTF-8 unless
-// said otherwise.
+// The program's command line: what it asks for, read from the table of
+// commands, and the answer it gets, ready for the terminal. Texts here are
+// UTF-8 unless said otherwise.
 
-#include "app/CommandDates.h"
+#include "cli/Command.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vobrik {
 
-constexpr int ExitDone = 0;
-constexpr int ExitRefused = 1;
-constexpr int ExitUsage = 2;
-
-// Window starts (or brings forward) the window program; Help and Version are
-// answered on the spot; the others work on the reminders.
-enum class TAction { Window, Help, Version, List, Next, Add, Delete, ExportIcs, ImportIcs };
-
-struct TRequest {
-    TAction Action = TAction::Window;
-    bool Hide = false;
-    bool Tsv = false;
-    bool Json = false;
-    std::string Message; // Windows-1252, at most 199 characters
-    TTypedDate Date;
-    uint8_t Type = 1; // atOnce
-    int32_t EveryDays = 0;
-    std::string Key; // the reminder --delete names, as --list shows it
-    std::string Dir;
-    std::string File; // the calendar file of --export-ics and --import-ics
-};
-
-struct TReply {
-    int Code = ExitDone;
-    std::string Out;
-    std::string Err;
-};
+// The first argument is the word HIDE, in any mix of cases. No other argument
+// is looked at.
+bool IsHideArgument(int argc, const char* const argv[]);
 
 // Reads the arguments after the program's name. False on a usage error, whose
 // message and exit code are then in `reply`.
 bool ParseCommandLine(const std::vector<std::string>& args, TRequest& request, TReply& reply);
 
-// Whether the request works on the reminders, in the running copy or in a folder.
-bool IsTableCommand(const TRequest& request);
-
 // The answer to --help and --version.
 TReply HelpReply();
 TReply VersionReply();
 
-// Why a system call failed, in French (UTF-8).
+// Why a system call failed, in French.
 std::string FrenchError(int error);
 
 // A refusal with a one-line French message.
 TReply Refusal(int code, const std::string& message);
+
+// A command's refusal when the table could not be saved.
+TReply NotSaved(const TAlarmTable& table);
+
+// « text », as the messages quote what the user typed.
+std::string Quoted(const std::string& text);
 
 // Text between the terminal and the program: UTF-8 as it is; under a locale
 // of another charset, converted, a character that charset lacks becoming '?'.

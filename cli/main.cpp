@@ -1,16 +1,16 @@
 // The terminal program, vobrik: the commands on the reminders, answered
 // without the toolkit; with no command (or HIDE) it becomes the window
 // program installed beside it. Built a second time as vobrik-ics, with the
-// calendar files.
+// handlers the first leaves out.
 
-#include "app/CalendarCommands.h"
-#include "app/CommandLine.h"
-#include "app/TableCommands.h"
+#include "cli/CommandLine.h"
+#include "cli/RunCommand.h"
 #include "platform/SearchPath.h"
 
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -30,9 +30,9 @@ int Print(const TReply& reply) {
     const int error = errno;
     std::string err = ToTerminal(reply.Err);
     if (!written)
-        err += ToTerminal("vobrik : impossible d'\xC3\xA9" "crire sur la sortie standard : " +
+        err += ToTerminal("vobrik : impossible d'écrire sur la sortie standard : " +
                           FrenchError(error != 0 ? error : EIO) +
-                          (reply.Code == ExitDone ? " (la commande a \xC3\xA9t\xC3\xA9 faite)\n"
+                          (reply.Code == ExitDone ? " (la commande a été faite)\n"
                                                   : "\n"));
     std::fwrite(err.data(), 1, err.size(), stderr);
     return written ? reply.Code : ExitRefused;
@@ -50,19 +50,48 @@ int Become(const char* name, char* argv[]) {
                                                   FrenchError(errno)));
         }
     }
-    return Print(Refusal(ExitRefused, std::string(name) + " introuvable pr\xC3\xA8s de " + here));
+    return Print(Refusal(ExitRefused, std::string(name) + " introuvable près de " + here));
 }
 
-#ifdef VOBRIK_ICS
+// Copies the terminal's standard input into a private file of its own, for
+// "--import-ics -" to be read by the running copy as any other file. The
+// caller removes it.
+bool StandardInputToFile(std::string& path) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && *folder == '/' ? folder : "/tmp") +
+                       "/vobrik-entree-XXXXXX";
+    const int fd = ::mkstemp(name.data()); // 0600: read by this user's copy only
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    bool whole = true;
+    for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || ::write(fd, buffer, static_cast<size_t>(n)) != n) {
+            whole = false;
+            break;
+        }
+    }
+    if (::close(fd) != 0 || !whole) {
+        ::unlink(name.c_str());
+        return false;
+    }
+    path = name;
+    return true;
+}
+
+// A command that reads a file named "-" (--import-ics -) reads the terminal.
 int ImportStandardInput(TRequest& request, std::vector<std::string> args) {
+    const std::string option = std::string("--") + request.Command->Long;
     std::string path;
     if (!StandardInputToFile(path))
-        return Print(Refusal(ExitRefused, "impossible de lire l'entr\xC3\xA9" "e standard : " +
+        return Print(Refusal(ExitRefused, "impossible de lire l'entrée standard : " +
                                               FrenchError(errno)));
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--import-ics=-")
-            args[i] = "--import-ics=" + path;
-        else if (args[i] == "--import-ics" && i + 1 < args.size() && args[i + 1] == "-")
+        if (args[i] == option + "=-")
+            args[i] = option + "=" + path;
+        else if (args[i] == option && i + 1 < args.size() && args[i + 1] == "-")
             args[i + 1] = path;
     }
     request.File = path;
@@ -70,7 +99,6 @@ int ImportStandardInput(TRequest& request, std::vector<std::string> args) {
     ::unlink(path.c_str());
     return code;
 }
-#endif
 
 int ProgramMain(int argc, char* argv[]) {
     std::setlocale(LC_CTYPE, "");
@@ -81,23 +109,18 @@ int ProgramMain(int argc, char* argv[]) {
     TReply usage;
     if (!ParseCommandLine(args, request, usage))
         return Print(usage);
-    if (request.Action == TAction::Help)
+    if (request.Help)
         return Print(HelpReply());
-    if (request.Action == TAction::Version)
+    if (request.Version)
         return Print(VersionReply());
-#ifdef VOBRIK_ICS
-    UseCalendarCommands();
-    if (request.Action == TAction::ImportIcs && request.File == "-")
+    const TCommand* command = request.Command;
+    if (command == nullptr)
+        return Become("vobrik-window", argv);
+    if (command->Run == nullptr)
+        return Become(command->Program, argv);
+    if (command->Writes && request.File == "-")
         return ImportStandardInput(request, args);
-#else
-    // Calendar files need libical, and with it ICU, which would weigh on
-    // every other command: they have a program of their own.
-    if (request.Action == TAction::ExportIcs || request.Action == TAction::ImportIcs)
-        return Become("vobrik-ics", argv);
-#endif
-    if (IsTableCommand(request))
-        return Print(RunFromTerminal(request, args));
-    return Become("vobrik-window", argv);
+    return Print(RunFromTerminal(request, args));
 }
 
 } // namespace
