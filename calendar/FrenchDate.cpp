@@ -1,6 +1,7 @@
 #include "calendar/FrenchDate.h"
 
 #include "core/LocalTime.h"
+#include "platform/Text1252.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,20 +15,14 @@ namespace {
 const char* const WeekdayNames[7] = {"Dimanche", "Lundi ",   "Mardi", "Mercredi",
                                      "Jeudi",    "Vendredi", "Samedi"};
 
-// Indexed by tm_mon.
-const char* const MonthNames[12] = {"janvier",
-                                    "f\xE9vrier",
-                                    "mars",
-                                    "avril",
-                                    "mai",
-                                    "juin",
-                                    "juillet",
-                                    "ao\xFBt",
-                                    "septembre",
-                                    "octobre",
-                                    "novembre",
-                                    ("d\xE9"
-                                     "cembre")};
+// Indexed by tm_mon; in the Windows-1252 the dates are drawn and kept in.
+const char* MonthName(int month) {
+    static const std::string names[12] = {
+        "janvier", Windows1252FromUtf8("février"), "mars",    "avril",   "mai",      "juin",
+        "juillet", Windows1252FromUtf8("août"),    "septembre", "octobre", "novembre",
+        Windows1252FromUtf8("décembre")};
+    return names[month].c_str();
+}
 
 } // namespace
 
@@ -35,7 +30,7 @@ char* FormatFrenchDate(int32_t when, char* out) {
     const std::tm local = ToLocal(when);
     std::snprintf(out, FrenchDateSize, "%s %d ", WeekdayNames[local.tm_wday], local.tm_mday);
     const size_t used = std::strlen(out);
-    std::snprintf(out + used, FrenchDateSize - used, "%s", MonthNames[local.tm_mon]);
+    std::snprintf(out + used, FrenchDateSize - used, "%s", MonthName(local.tm_mon));
 
     // The year goes through a scratch buffer: out cannot be both the source and
     // the target of one format.
@@ -51,7 +46,7 @@ std::string FrenchDayInText(int32_t when) {
     while (!weekday.empty() && weekday.back() == ' ')
         weekday.pop_back();
     weekday[0] = static_cast<char>(weekday[0] - 'A' + 'a');
-    return weekday + " " + std::to_string(local.tm_mday) + " " + MonthNames[local.tm_mon] + " " +
+    return weekday + " " + std::to_string(local.tm_mday) + " " + MonthName(local.tm_mon) + " " +
            std::to_string(local.tm_year + 1900);
 }
 

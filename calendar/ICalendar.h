@@ -29,14 +29,15 @@ std::string AlarmUid(const TAlarm& alarm);
 std::string ExportICalendar(const std::vector<TAlarm>& alarms, const std::string& zone,
                             int32_t now);
 
-// An event or task that was left out, and why. Both texts are Windows-1252.
+// An event or task that was left out, and why: its message (Windows-1252, as
+// a reminder's) and the reason (UTF-8).
 struct TSkippedEvent {
     std::string Label;
     std::string Reason;
 };
 
 struct TICalendarImport {
-    // Set, in Windows-1252, when the whole text was refused; then nothing else is.
+    // Set, in UTF-8, when the whole text was refused; then nothing else is.
     std::string Error;
     // In the order of the file, Id 0, each due after now.
     std::vector<TAlarm> Alarms;

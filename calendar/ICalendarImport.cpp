@@ -13,23 +13,17 @@ namespace vobrik {
 
 namespace {
 
-// Windows-1252 texts: 0xE0 is à, 0xE2 â, 0xE9 é, 0xEA ê.
-constexpr const char* NothingImported = " Rien n'a \xE9t\xE9 import\xE9.";
+constexpr const char* NothingImported = " Rien n'a été importé.";
 
-constexpr const char* PastReason = "date pass\xE9"
-                                   "e : ";
+constexpr const char* PastReason = "date passée : ";
 constexpr const char* NoDateReason = "pas de date (DTSTART ou DUE)";
 constexpr const char* UnknownZoneReason = "fuseau horaire inconnu : ";
-constexpr const char* OutOfRangeReason = "date hors des ann\xE9"
-                                         "es 1902 \xE0 2037";
-constexpr const char* AddedDatesReason = "dates ajout\xE9"
-                                         "es \xE0 la s\xE9rie";
-constexpr const char* TwoRulesReason = "plusieurs r\xE8gles de r\xE9p\xE9tition";
-constexpr const char* CancelledReason = "annul\xE9";
-constexpr const char* CompletedReason = "t\xE2"
-                                        "che termin\xE9"
-                                        "e";
-constexpr const char* UnreadableReason = "propri\xE9t\xE9 illisible : ";
+constexpr const char* OutOfRangeReason = "date hors des années 1902 à 2037";
+constexpr const char* AddedDatesReason = "dates ajoutées à la série";
+constexpr const char* TwoRulesReason = "plusieurs règles de répétition";
+constexpr const char* CancelledReason = "annulé";
+constexpr const char* CompletedReason = "tâche terminée";
+constexpr const char* UnreadableReason = "propriété illisible : ";
 constexpr const char* BadLineReason = "ligne illisible";
 constexpr const char* UntitledLabel = "(sans titre)";
 
@@ -109,7 +103,7 @@ std::variant<TReading, TSkip> ReadingOf(icalproperty* property, icalcomponent* e
         const char* name = icalparameter_get_tzid(tzid);
         reading.Zone = ZoneNamed(name);
         if (reading.Zone == nullptr)
-            return TSkip{UnknownZoneReason + Windows1252FromUtf8(name != nullptr ? name : "")};
+            return TSkip{UnknownZoneReason + std::string(name != nullptr ? name : "")};
     }
     if (t.is_date)
         reading.Zone = nullptr;

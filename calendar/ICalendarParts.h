@@ -1,8 +1,8 @@
 #pragma once
 
 // What the calendar's parts share: the text read into calendars, the clocks
-// times are read on, and the rules the program can follow. Texts are
-// Windows-1252.
+// times are read on, and the rules the program can follow. Reasons and notes
+// are UTF-8; a reminder's message is Windows-1252.
 
 #include "calendar/Libical.h"
 #include "core/Alarm.h"

@@ -14,7 +14,6 @@ namespace {
 // Longest interval the editor can show.
 constexpr int MaxEveryDays = 999;
 
-// Windows-1252 texts: 0xE0 is à, 0xE9 é, 0xE8 è.
 const char* const DayNames[] = {"", "dimanche", "lundi", "mardi", "mercredi",
                                 "jeudi", "vendredi", "samedi"};
 
@@ -72,20 +71,20 @@ std::string DaysOf(const short* list) {
 
 std::string Limit(const icalrecurrencetype& r) {
     if (r.count != 0)
-        return "s\xE9rie limit\xE9" "e \xE0 " + std::to_string(r.count) + " fois";
+        return "série limitée à " + std::to_string(r.count) + " fois";
     char day[16];
     std::snprintf(day, sizeof day, "%02d/%02d/%04d", r.until.day, r.until.month, r.until.year);
     std::optional<int32_t> end;
     if (icaltime_is_utc(r.until) && !r.until.is_date)
         end = ReadOnClock(r.until, icaltimezone_get_utc_timezone());
-    return "s\xE9rie limit\xE9" "e au " + (end ? ShownDay(*end) : std::string(day));
+    return "série limitée au " + (end ? ShownDay(*end) : std::string(day));
 }
 
 // Why the rule is not one the program keeps.
 std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
-    const std::string repeat = "r\xE9p\xE9tition ";
+    const std::string repeat = "répétition ";
     if (r.rscale != nullptr)
-        return repeat + "selon un autre calendrier que le gr\xE9gorien";
+        return repeat + "selon un autre calendrier que le grégorien";
     if (r.count != 0 || !icaltime_is_null_time(r.until))
         return Limit(r);
     const bool oneWeekday = r.freq == ICAL_WEEKLY_RECURRENCE &&
@@ -93,15 +92,15 @@ std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
     if (!IsEmpty(r.by_day) && !oneWeekday)
         return repeat + DaysOf(r.by_day) +
                (r.freq == ICAL_MONTHLY_RECURRENCE  ? " du mois"
-                : r.freq == ICAL_YEARLY_RECURRENCE ? " de l'ann\xE9" "e"
+                : r.freq == ICAL_YEARLY_RECURRENCE ? " de l'année"
                                                    : " de la semaine");
     if (!ByPartsRestateStart(r, start)) {
         if (!IsEmpty(r.by_month_day))
-            return repeat + "\xE0 certains jours du mois";
+            return repeat + "à certains jours du mois";
         if (!IsEmpty(r.by_month))
-            return repeat + "\xE0 certains mois de l'ann\xE9" "e";
+            return repeat + "à certains mois de l'année";
         if (!IsEmpty(r.by_hour) || !IsEmpty(r.by_minute) || !IsEmpty(r.by_second))
-            return repeat + "\xE0 certaines heures du jour";
+            return repeat + "à certaines heures du jour";
         return repeat + "que Vobrik ne sait pas suivre";
     }
     switch (r.freq) {
@@ -110,10 +109,10 @@ std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
     case ICAL_YEARLY_RECURRENCE:
         return repeat + Every(r.interval, "ans");
     case ICAL_DAILY_RECURRENCE:
-        return repeat + Every(r.interval, "jours") + " (Vobrik va jusqu'\xE0 999)";
+        return repeat + Every(r.interval, "jours") + " (Vobrik va jusqu'à 999)";
     case ICAL_WEEKLY_RECURRENCE:
         return repeat + Every(r.interval, "semaines", "toutes") +
-               " (Vobrik va jusqu'\xE0 999 jours)";
+               " (Vobrik va jusqu'à 999 jours)";
     case ICAL_HOURLY_RECURRENCE:
         return repeat + Every(r.interval, "heures", "toutes");
     case ICAL_MINUTELY_RECURRENCE:

@@ -110,12 +110,11 @@ std::string PartingNote(const TAlarm& alarm, TSeries& series) {
         if (!due)
             return "";
         const int32_t ours = ring.When;
-        // Windows-1252: 0xE0 is à.
         if (ours != *due && ShownDay(ours) == ShownDay(*due))
-            return "le " + ShownDay(ours) + ", Vobrik sonnera \xE0 " + ShownHour(ours) +
+            return "le " + ShownDay(ours) + ", Vobrik sonnera à " + ShownHour(ours) +
                    ", le calendrier indique " + ShownHour(*due);
         if (ours < *due)
-            return "le " + ShownDay(ours) + ", Vobrik sonnera \xE0 " + ShownHour(ours) +
+            return "le " + ShownDay(ours) + ", Vobrik sonnera à " + ShownHour(ours) +
                    ", le calendrier n'indique rien";
         if (*due < ours)
             return "le " + ShownDay(*due) + ", le calendrier indique " + ShownHour(*due) +

@@ -14,10 +14,8 @@ namespace vobrik {
 
 namespace {
 
-// Windows-1252 texts: 0xE0 is à, 0xE9 é.
-constexpr const char* BinaryText = "Ce fichier n'est pas un calendrier iCalendar : il contient des "
-                                   "donn\xE9"
-                                   "es binaires";
+constexpr const char* BinaryText =
+    "Ce fichier n'est pas un calendrier iCalendar : il contient des données binaires";
 constexpr const char* NoCalendarText =
     "Ce fichier ne contient aucun calendrier iCalendar (BEGIN:VCALENDAR).";
 
@@ -161,7 +159,7 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
             continue;
         }
         const std::string head = Upper(line.Text.substr(0, 6));
-        std::string value = Windows1252FromUtf8(Upper(line.Text.substr(line.Text.find(':') + 1)));
+        std::string value = Upper(line.Text.substr(line.Text.find(':') + 1));
         value.erase(value.find_last_not_of(" \t") + 1);
         if (StartsWith(head, "BEGIN:")) {
             if (open.size() == 1 && open[0].Name == "VCALENDAR" &&
@@ -170,7 +168,7 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
             open.push_back({value, line.Number});
         } else if (StartsWith(head, "END:")) {
             if (open.empty() || open.back().Name != value) {
-                out.Error = "Ce fichier iCalendar est endommag\xE9 : END:" + value +
+                out.Error = "Ce fichier iCalendar est endommagé : END:" + value +
                             (open.empty() ? " sans BEGIN"
                                           : " ferme le bloc BEGIN:" + open.back().Name +
                                                 " ouvert ligne " + std::to_string(open.back().Line)) +

@@ -2,6 +2,7 @@
 
 #include "core/LocalTime.h"
 #include "platform/SearchPath.h"
+#include "platform/Text1252.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -84,8 +85,9 @@ void LookupNameDaysIn(IMessages& owner, int32_t when, char* out, size_t capacity
     // A day without an entry reads the same as a missing file: the reader has
     // nothing to tell the two apart by, and an empty heading looks broken.
     if (out[0] == '\0') {
-        const size_t length = std::min(capacity, sizeof NameDaysNotFound - 1);
-        std::memcpy(out, NameDaysNotFound, length);
+        const std::string text = Windows1252FromUtf8(NameDaysNotFound);
+        const size_t length = std::min(capacity, text.size());
+        std::memcpy(out, text.data(), length);
         out[length] = '\0';
     }
 }

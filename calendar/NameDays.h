@@ -8,8 +8,8 @@
 namespace vobrik {
 
 // What a lookup gives when the name-day file is missing or has no entry for the
-// day: 27 characters, 28 bytes with the terminating zero.
-constexpr char NameDaysNotFound[] = "Fichier F\xEAtes introuvable !";
+// day: 27 characters, written as 28 bytes of Windows-1252 with the zero.
+constexpr char NameDaysNotFound[] = "Fichier Fêtes introuvable !";
 
 // Gives in `out` the names celebrated on the local day of `when`, read from
 // FETES.TXT on the search path on every call. Lines of the file read

@@ -60,7 +60,7 @@ const TOption EveryOption = {"every", "N", "type", SetEvery,
 TReply Add(TCommandContext& context, const TRequest& request) {
     TAlarmTable& table = context.Table;
     if (table.IsFull())
-        return Refusal(ExitRefused, Utf8FromWindows1252(TableFullText));
+        return Refusal(ExitRefused, TableFullText);
     const TPlacedDate date = PlaceDate(request.Date, table.Clock().Now());
     if (!date.Placed)
         return Refusal(ExitRefused, date.Why);

@@ -81,7 +81,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
         ImportICalendar(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         table.Clock().Now());
     if (!result.Error.empty())
-        return Refusal(ExitRefused, path + " : " + Utf8FromWindows1252(result.Error));
+        return Refusal(ExitRefused, path + " : " + result.Error);
 
     std::map<uint64_t, int> present = Present(table, table.Clock().Now());
     size_t added = 0, already = 0, leftOut = 0;
@@ -98,7 +98,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
             ++added;
             if (!result.Notes[i].empty())
                 lines += Line(alarm.Message, "importée, mais " +
-                                                 Utf8FromWindows1252(result.Notes[i]));
+                                                 result.Notes[i]);
         }
     }
     if (added > 0) {
@@ -107,7 +107,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
             return NotSaved(table);
     }
     for (const TSkippedEvent& skipped : result.Skipped)
-        lines += Line(skipped.Label, Utf8FromWindows1252(skipped.Reason));
+        lines += Line(skipped.Label, skipped.Reason);
     TReply reply;
     reply.Out = Count(added, "alarme", "importée") +
                 (already > 0 ? ", " + Count(already, "alarme", "déjà présente")

@@ -204,7 +204,7 @@ TPlacedDate PlaceDate(const TTypedDate& date, int32_t now) {
     }
     placed = OnLocalClock(wanted);
     if (!placed.Placed && placed.Why.empty()) {
-        const std::string text = Utf8FromWindows1252(OutOfRangeText);
+        const std::string text = OutOfRangeText;
         placed.Why = text.substr(0, text.find('\n'));
     }
     if (placed.Placed && placed.When <= now) {

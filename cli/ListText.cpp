@@ -87,9 +87,10 @@ std::string Line(const TAlarm& alarm, TListForm form) {
                                OneLine(alarm.Message)) + "\n";
 }
 
-// Windows-1252: 0xE0 is à, 0x97 the em dash.
+// "mardi 5 janvier 2027 à 10:00 — Dentiste", in the reminders' Windows-1252.
 std::string NextLine(const TAlarm& alarm) {
-    return FrenchDayInText(alarm.When) + " \xE0 " + ClockTime(alarm.When) + " \x97 " +
+    static const std::string at = Windows1252FromUtf8(" à "), dash = Windows1252FromUtf8(" — ");
+    return FrenchDayInText(alarm.When) + at + ClockTime(alarm.When) + dash +
            OneLine(alarm.Message);
 }
 

@@ -1,6 +1,7 @@
 #include "core/AlarmTable.h"
 
 #include "core/LocalTime.h"
+#include "platform/Text1252.h"
 
 #include <algorithm>
 #include <ctime>
@@ -18,7 +19,6 @@ constexpr const char* ErrorCaption = "Error";
 constexpr const char* FileAccessError = "File Access Error";
 constexpr const char* FileWriteError = "File Write Error";
 
-// Windows-1252 texts: 0xE8 is è, 0xE9 is é.
 constexpr const char* CapacityCaption = "Vobrik";
 } // namespace
 
@@ -28,9 +28,7 @@ const char* const TableFullText = "Vobrik ne peut pas garder plus de 100 alarmes
 namespace {
 
 constexpr const char* TooManyInFileText = "ALARMS.VBK contient plus de 100 alarmes.\n"
-                                          "Seules les 100 premi\xE8res sont affich\xE9"
-                                          "es ; les autres restent conserv\xE9"
-                                          "es dans le fichier.";
+                                          "Seules les 100 premières sont affichées ; les autres restent conservées dans le fichier.";
 
 } // namespace
 
@@ -125,7 +123,7 @@ TLoadResult TAlarmTable::LoadAlarms() {
         break;
     }
     if (!Overflow.empty())
-        Messages_->MessageBox(TooManyInFileText, CapacityCaption, MB_OK);
+        Messages_->MessageBox(Windows1252FromUtf8(TooManyInFileText).c_str(), CapacityCaption, MB_OK);
     return TLoadResult::Loaded;
 }
 
@@ -192,12 +190,12 @@ bool TAlarmTable::KeepDamagedAside() {
         aside = FileName_ + stamp + "-" + std::to_string(n);
     if (!SaveFileAtomically(Files, aside, Damaged.data(), Damaged.size()))
         return false;
-    const std::string text = FileName_ + " n'\xE9tait pas fait d'alarmes enti\xE8res (" +
+    const std::string text = FileName_ + " n'était pas fait d'alarmes entières (" +
                              std::to_string(Damaged.size()) +
-                             " octets) : il est gard\xE9 tel quel dans " + aside +
-                             " avant d'\xEAtre r\xE9\xE9" "crit.";
+                             " octets) : il est gardé tel quel dans " + aside +
+                             " avant d'être réécrit.";
     Damaged.clear();
-    Messages_->MessageBox(text.c_str(), CapacityCaption, MB_OK);
+    Messages_->MessageBox(Windows1252FromUtf8(text).c_str(), CapacityCaption, MB_OK);
     return true;
 }
 
@@ -271,7 +269,7 @@ void TAlarmTable::RemoveAt(int slot) {
 
 void TAlarmTable::AddAlarm(IAlarmEditor& editor) {
     if (IsFull()) {
-        Messages_->MessageBox(TableFullText, CapacityCaption, MB_OK);
+        Messages_->MessageBox(Windows1252FromUtf8(TableFullText).c_str(), CapacityCaption, MB_OK);
         return;
     }
     TAlarm fresh;

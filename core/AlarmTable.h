@@ -12,7 +12,7 @@ namespace vobrik {
 
 constexpr const char* AlarmFileName = "ALARMS.VBK";
 
-// What the user is told when a reminder is added to a full table; Windows-1252.
+// What the user is told when a reminder is added to a full table.
 extern const char* const TableFullText;
 
 enum class TLoadResult { NoFile, Loaded, OpenFailed };

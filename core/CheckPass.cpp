@@ -2,6 +2,7 @@
 
 #include "core/LocalTime.h"
 #include "platform/SearchPath.h"
+#include "platform/Text1252.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -15,11 +16,8 @@ namespace {
 constexpr int32_t HalfDay = 43200;
 constexpr int32_t EndOfTime = std::numeric_limits<int32_t>::max();
 
-// Windows-1252 text: 0xE9 is é.
 constexpr const char* PostponementLostText =
-    "Vobrik garde d\xE9j\xE0 100 alarmes : le rappel demand\xE9 n'a pas pu \xEAtre cr\xE9\xE9.\n"
-    "Supprimez une alarme puis cr\xE9"
-    "ez-le \xE0 la main.";
+    "Vobrik garde déjà 100 alarmes : le rappel demandé n'a pas pu être créé.\nSupprimez une alarme puis créez-le à la main.";
 
 // The amount typed in the ring dialog, read as atol reads it, never past the
 // end of the field.
@@ -123,7 +121,8 @@ void TAlarmChecker::CheckAlarms() {
     Table.SaveAlarms();
     Table.RefreshAlarmList();
     if (lostPostponement)
-        Table.Messages().MessageBox(PostponementLostText, "Vobrik", MB_OK);
+        Table.Messages().MessageBox(Windows1252FromUtf8(PostponementLostText).c_str(), "Vobrik",
+                                    MB_OK);
 }
 
 int32_t TAlarmChecker::PostponedWhen(int result, int32_t now) const {

@@ -2,6 +2,7 @@
 
 #include "core/CheckPass.h"
 #include "core/LocalTime.h"
+#include "platform/Text1252.h"
 
 #include <cerrno>
 #include <charconv>
@@ -17,11 +18,7 @@ constexpr const char* OutOfRangeCaption = "Vobrik";
 
 } // namespace
 
-// Windows-1252 text: 0xE0 is à, 0xEA is ê, 0xE9 is é.
-const char* const OutOfRangeText = "Cette date ne peut pas \xEAtre enregistr\xE9"
-                                       "e : Vobrik ne garde que les alarmes des ann\xE9"
-                                       "es 1902 \xE0 2037.\n"
-                                       "Corrigez la date puis validez de nouveau.";
+const char* const OutOfRangeText = "Cette date ne peut pas être enregistrée : Vobrik ne garde que les alarmes des années 1902 à 2037.\nCorrigez la date puis validez de nouveau.";
 
 namespace {
 
@@ -166,7 +163,8 @@ bool TAlarmEditor::EditAlarm(int index) {
         when = TypedWhen(xfer, kept);
         if (when)
             break;
-        Table.Messages().MessageBox(OutOfRangeText, OutOfRangeCaption, MB_OK);
+        Table.Messages().MessageBox(Windows1252FromUtf8(OutOfRangeText).c_str(), OutOfRangeCaption,
+                                    MB_OK);
     }
     TimerId = Timer.SetTimer(CheckTimerId, CheckPeriodMs);
     if (!when)

@@ -6,6 +6,7 @@
 // every name line drawn must fit, or be a single character.
 
 #include "calendar/NameDays.h"
+#include "platform/Text1252.h"
 #include "summary/ResWin.h"
 
 #include "FuzzSupport.h"
@@ -58,9 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LookupNameDaysIn(messages, when, out.get(), capacity, path.c_str());
         VOBRIK_FUZZ_CHECK(messages.Log.empty());
         const size_t length = strnlen(out.get(), bytes);
-        const size_t notFound = std::min(capacity, sizeof NameDaysNotFound - 1);
+        static const std::string notFoundText = Windows1252FromUtf8(NameDaysNotFound);
+        const size_t notFound = std::min(capacity, notFoundText.size());
         const bool isNotFound =
-            length == notFound && std::memcmp(out.get(), NameDaysNotFound, notFound) == 0;
+            length == notFound && std::memcmp(out.get(), notFoundText.data(), notFound) == 0;
         VOBRIK_FUZZ_CHECK(isNotFound || length < capacity);
         VOBRIK_FUZZ_CHECK(std::all_of(out.get() + capacity + 1, out.get() + bytes,
                                       [](char c) { return c == 0x5A; }));

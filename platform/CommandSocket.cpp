@@ -234,13 +234,13 @@ void SetCommandHandler(TCommandHandler handler) {
 
 // --- the running copy's side ---------------------------------------------
 
-struct TWindowLookupServer::TConnection {
+struct TCommandServer::TConnection {
     std::string In, Out;
     size_t Sent = 0;
     TClock::time_point Since = TClock::now();
 };
 
-TWindowLookupServer::TWindowLookupServer(const char* title, std::function<void()> show,
+TCommandServer::TCommandServer(const char* title, std::function<void()> show,
                                          TWatch watch, TUnwatch unwatch)
     : Path(WindowLookupPath(title)), Show(std::move(show)), Watch(std::move(watch)),
       Unwatch(std::move(unwatch)) {
@@ -253,7 +253,7 @@ TWindowLookupServer::TWindowLookupServer(const char* title, std::function<void()
         Watch(listener, false);
 }
 
-TWindowLookupServer::~TWindowLookupServer() {
+TCommandServer::~TCommandServer() {
     while (!Connections.empty())
         Close(Connections.begin()->first);
     for (const int listener : Listeners) {
@@ -264,13 +264,13 @@ TWindowLookupServer::~TWindowLookupServer() {
         ::unlink(Path.c_str());
 }
 
-void TWindowLookupServer::Close(int fd) {
+void TCommandServer::Close(int fd) {
     Unwatch(fd);
     ::close(fd);
     Connections.erase(fd);
 }
 
-void TWindowLookupServer::Accept(int listener) {
+void TCommandServer::Accept(int listener) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
@@ -300,7 +300,7 @@ void TWindowLookupServer::Accept(int listener) {
     }
 }
 
-void TWindowLookupServer::Ready(int fd, bool busy) {
+void TCommandServer::Ready(int fd, bool busy) {
     for (const int listener : Listeners)
         if (fd == listener)
             return Accept(listener);
@@ -309,7 +309,7 @@ void TWindowLookupServer::Ready(int fd, bool busy) {
         Serve(fd, *found->second, busy);
 }
 
-void TWindowLookupServer::Serve(int fd, TConnection& connection, bool busy) {
+void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
     if (connection.Out.empty()) {
         // Reads what has come; the request is whole once its line and size are.
         bool closed = false;

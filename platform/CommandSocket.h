@@ -41,7 +41,7 @@ void SetCommandHandler(TCommandHandler handler);
 // `show` and a command goes to the command handler. It never waits: the
 // owner watches each descriptor the server names and calls Ready when it can
 // be read or written. Only this user's processes are answered.
-class TWindowLookupServer {
+class TCommandServer {
   public:
     // fd is to be watched for reading, or for writing; -1 for write stops it.
     using TWatch = std::function<void(int fd, bool forWriting)>;
@@ -49,11 +49,11 @@ class TWindowLookupServer {
 
     // The caller holds the program's lock, so a socket left at the title's
     // path is the remains of a copy that died and is replaced.
-    TWindowLookupServer(const char* title, std::function<void()> show, TWatch watch,
+    TCommandServer(const char* title, std::function<void()> show, TWatch watch,
                         TUnwatch unwatch);
-    ~TWindowLookupServer();
-    TWindowLookupServer(const TWindowLookupServer&) = delete;
-    TWindowLookupServer& operator=(const TWindowLookupServer&) = delete;
+    ~TCommandServer();
+    TCommandServer(const TCommandServer&) = delete;
+    TCommandServer& operator=(const TCommandServer&) = delete;
 
     // Reads, answers or accepts what is waiting on fd; never blocks.
     void Ready(int fd, bool busy);

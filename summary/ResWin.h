@@ -17,7 +17,7 @@ namespace vobrik {
 
 class TResWin;
 
-constexpr const char* ResWinTitle = "R\xE9sum\xE9 du jour";
+constexpr const char* ResWinTitle = "Résumé du jour";
 
 // The main dialog, which keeps a pointer to the open summary. The window calls
 // ClearResWin when it goes, so that the dialog can open a new summary and the

@@ -112,7 +112,7 @@ TEST_F(ICalendar, WhatTheProgramCannotFollowIsListedWithItsReason) {
         ASSERT_EQ(1u, result.Skipped.size()) << lines;
         EXPECT_TRUE(result.Alarms.empty());
         EXPECT_EQ("Rendez-vous", result.Skipped[0].Label);
-        EXPECT_EQ(reason, Utf8FromWindows1252(result.Skipped[0].Reason));
+        EXPECT_EQ(reason, result.Skipped[0].Reason);
     }
 }
 
@@ -132,7 +132,7 @@ TEST_F(ICalendar, DamagedTextIsRefusedWholeNamingTheLine) {
     };
     for (const auto& [text, error] : cases) {
         const TICalendarImport result = ImportICalendar(text, Now);
-        EXPECT_EQ(error + " Rien n'a été importé.", Utf8FromWindows1252(result.Error));
+        EXPECT_EQ(error + " Rien n'a été importé.", result.Error);
         EXPECT_TRUE(result.Alarms.empty() && result.Skipped.empty());
     }
 }

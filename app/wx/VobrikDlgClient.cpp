@@ -12,6 +12,7 @@
 #include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"
 #include "summary/wx/SummaryPopup.h"
+#include "platform/Text1252.h"
 
 #include <cstring>
 #include <memory>
@@ -23,8 +24,7 @@ namespace {
 
 constexpr int TrayIcon = 1010;
 
-// Windows-1252 text: 0xCA is Ê, 0xFB is û.
-constexpr const char* QuitQuestion = "\xCAtes vous s\xFBr de vouloir quitter Vobrik ?";
+constexpr const char* QuitQuestion = "Êtes vous sûr de vouloir quitter Vobrik ?";
 constexpr const char* QuitCaption = "Confirmation";
 
 } // namespace
@@ -165,7 +165,7 @@ void TVobrikDlgClient::CloseWindow(int retValue) {
 }
 
 bool TVobrikDlgClient::CanClose() {
-    if (MessageBox(QuitQuestion, QuitCaption, MB_YESNO) == IDYES) {
+    if (MessageBox(Windows1252FromUtf8(QuitQuestion).c_str(), QuitCaption, MB_YESNO) == IDYES) {
         if (TVobrikApp* app = VobrikApp()) {
             app->MainHidden = true;
             app->QuitConfirmed = true;
@@ -272,7 +272,7 @@ void TVobrikDlgClient::UpdateTrayTip() {
 int TVobrikDlgClient::MessageBox(const char* text, const char* caption, unsigned type) {
     TApplication* app = GetApplication();
     return app != nullptr ? app->MessageBox(this, text, caption, type)
-                          : MessageBoxEx(text, caption, type);
+                          : MessageBoxWithoutOwner(text, caption, type);
 }
 
 int32_t TVobrikDlgClient::Now() {

@@ -5,6 +5,7 @@
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
 #include "platform/SingleInstance.h"
+#include "platform/Text1252.h"
 #include "platform/wx/Application.h"
 
 #include <chrono>
@@ -20,9 +21,8 @@ namespace {
 constexpr const char* StartCaption = "Erreur";
 constexpr int StartingCopyWaitMs = 3000;
 constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du Mutex";
-// Windows-1252 text: 0xE9 is é.
 constexpr const char* AlreadyRunningText =
-    "Vobrik d\xE9ja en m\xE9moire ou lancement v\xE9rouill\xE9 !";
+    "Vobrik déja en mémoire ou lancement vérouillé !";
 
 // The lock, once any copy that holds it has been asked to come forward. A copy
 // that has just taken the lock may not answer lookups yet, and a command from
@@ -35,7 +35,7 @@ TLockResult TakeProgramLock() {
         const TLockResult lock = CreateNamedLock("VobrikMutex");
         if (lock != TLockResult::AlreadyExists || waited >= StartingCopyWaitMs) {
             if (lock == TLockResult::AlreadyExists)
-                MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
             return lock;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
@@ -63,19 +63,19 @@ bool TakeFolder(TFolderGuard& guard) {
             // A copy of another session: it comes forward on its own screen,
             // which may not be this one, so the user is told here too.
             if (BringCopyForward(address)) {
-                MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
                 return false;
             }
             break;
         case TFolderGuard::TState::Busy: // a command is at work
             break;
         case TFolderGuard::TState::Failed:
-            MessageBoxEx(LockFailedText, StartCaption, MB_OK);
+            MessageBoxWithoutOwner(LockFailedText, StartCaption, MB_OK);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
     }
-    MessageBoxEx(AlreadyRunningText, StartCaption, MB_OK);
+    MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
     return false;
 }
 
@@ -88,7 +88,7 @@ int ProgramMain(int argc, char* argv[]) {
     case TLockResult::Created:
         break;
     case TLockResult::Failed:
-        MessageBoxEx(LockFailedText, StartCaption, MB_OK);
+        MessageBoxWithoutOwner(LockFailedText, StartCaption, MB_OK);
         return 0;
     case TLockResult::AlreadyExists:
         return 0;
@@ -110,7 +110,7 @@ int main(int argc, char* argv[]) {
     try {
         return vobrik::ProgramMain(argc, argv);
     } catch (const std::exception& error) {
-        vobrik::MessageBoxEx(error.what(), "Vobrik", vobrik::MB_OK);
+        vobrik::MessageBoxWithoutOwner(error.what(), "Vobrik", vobrik::MB_OK);
         return -1;
     }
 }

@@ -164,7 +164,7 @@ void MessageBeep() {
     wxBell();
 }
 
-int MessageBoxEx(const char* text, const char* caption, unsigned type) {
+int MessageBoxWithoutOwner(const char* text, const char* caption, unsigned type) {
     const bool wasRunning = ToolkitRunning;
     if (!StartToolkit()) {
         std::fprintf(stderr, "%s: %s\n", Utf8FromWindows1252(caption).c_str(),

@@ -61,7 +61,7 @@ int MessageBoxOver(wxWindow* owner, const char* text, const char* caption, unsig
 
 // A message box with no owner window, usable before any application object
 // exists; it starts the toolkit for itself when needed. Windows-1252 texts.
-int MessageBoxEx(const char* text, const char* caption, unsigned type);
+int MessageBoxWithoutOwner(const char* text, const char* caption, unsigned type);
 
 // The exclamation beep.
 void MessageBeep();

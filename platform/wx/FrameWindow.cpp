@@ -58,7 +58,7 @@ class TFrameWindow::TFinder {
     void Unwatch(int fd) { Watches.erase(fd); }
 
     std::map<int, std::unique_ptr<TFdWatch>> Watches;
-    TWindowLookupServer Server;
+    TCommandServer Server;
 };
 
 TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* client, bool shrinkToClient)

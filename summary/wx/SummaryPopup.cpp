@@ -43,7 +43,7 @@ class TSummaryPopup : public wxFrame {
     TSummaryPopup(wxWindow* parent, std::unique_ptr<TResWin> win)
         : Win(std::move(win)), Shell(*this) {
         const TWindowAttr& attr = Win->Attr;
-        Create(parent, wxID_ANY, FromWindows1252(ResWinTitle), wxPoint(attr.X, attr.Y),
+        Create(parent, wxID_ANY, wxString::FromUTF8(ResWinTitle), wxPoint(attr.X, attr.Y),
                wxSize(attr.W, attr.H), wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR);
         SetBackgroundStyle(wxBG_STYLE_PAINT);
         Client = new wxWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
