@@ -5,7 +5,7 @@
 #include "summary/SummaryLines.h"
 
 #include "Support.h"
-#include "RecordingDC.h"
+#include "platform/RecordingDC.h"
 #include "platform/SearchPath.h"
 
 #include <benchmark/benchmark.h>
@@ -76,10 +76,10 @@ void PaintSummary(benchmark::State& state, bool lookUp) {
     win.SetupWindow(shell);
     size_t calls = 0;
     for (auto _ : state) {
-        RecordingDC dc;
+        TRecordingDC dc;
         win.Paint(dc, b.Now);
-        calls = dc.Calls.size();
-        benchmark::DoNotOptimize(dc.Calls.data());
+        calls = dc.Calls;
+        benchmark::DoNotOptimize(dc.Texts.data());
     }
     state.SetLabel(std::to_string(calls) + " calls recorded" +
                    (lookUp ? ", " + std::string(path) : ""));

@@ -9,6 +9,8 @@
 #include "platform/Text1252.h"
 #include "summary/ResWin.h"
 
+#include "platform/RecordingDC.h"
+
 #include "FuzzSupport.h"
 
 #include <algorithm>
@@ -34,7 +36,7 @@ void PaintSummary(const std::string& path, int32_t width) {
         LookupNameDaysIn(box, when, out, capacity, path.c_str());
     };
     win.SetupWindow(shell);
-    test::TextDC dc;
+    TRecordingDC dc;
     dc.OwnWidth[size_t{'W'}] = 500;
     dc.OwnWidth[size_t{'i'}] = 1;
     win.Paint(dc, Lookups[0].first);

@@ -6,6 +6,8 @@
 #include "app/Settings.h"
 #include "summary/ResWin.h"
 
+#include "platform/RecordingDC.h"
+
 #include "FuzzSupport.h"
 
 #include <string>
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TResWin win(&owner);
     win.Attr = {settings.PosX, settings.PosY, settings.PosW, settings.PosH};
     win.SetupWindow(shell);
-    test::TextDC dc;
+    TRecordingDC dc;
     win.Paint(dc, vobrik::fuzz::Now);
     win.Paint(dc, vobrik::fuzz::Now);
     return 0;

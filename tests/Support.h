@@ -187,31 +187,6 @@ struct FakeResWinShell : IResWinShell {
     int MessageBox(const char*, const char*, unsigned) override { return ++Calls, IDOK; }
 };
 
-// A drawing surface that keeps only the texts, each character CharWidth wide
-// unless given a width of its own.
-struct TextDC : TDC {
-    struct Drawn {
-        int32_t X, Y;
-        std::string Text;
-        int32_t FontHeight;
-    };
-    std::vector<Drawn> Texts;
-    int32_t CharWidth = 10, FontHeight = 0;
-    int32_t OwnWidth[256] = {};
-    void SelectObject(const TPen&) override {}
-    void SelectObject(const TBrush&) override {}
-    void SelectObject(const TFont& font) override { FontHeight = font.Height; }
-    void SelectStockObject(TStockObject) override {}
-    void RestoreObjects() override {}
-    void SetTextColor(TColor) override {}
-    void SetBkColor(TColor) override {}
-    void TextOut(int32_t x, int32_t y, const char* text) override { Texts.push_back({x, y, text, FontHeight}); }
-    void Rectangle(const TRect&) override {}
-    void MoveTo(int32_t, int32_t) override {}
-    void LineTo(int32_t, int32_t) override {}
-    int32_t GetCharWidth(unsigned char c) override { return OwnWidth[c] != 0 ? OwnWidth[c] : CharWidth; }
-};
-
 // Sets TZ (or another variable) for the life of the object.
 struct ScopedEnv {
     ScopedEnv(const char* name, const char* value) : Name(name) {

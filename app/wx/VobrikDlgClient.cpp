@@ -148,18 +148,14 @@ void TVobrikDlgClient::HideMainWindow() {
 bool TVobrikDlgClient::PreProcessMsg(TMessage& msg) {
     if (msg.Msg == WM_KEYDOWN && msg.WParam == VK_ESCAPE) {
         // Escape sends the frame to the tray; it never cancels the dialog.
-        SendFrameToTray(Frame());
-        if (TVobrikApp* app = VobrikApp())
-            app->MainHidden = true;
+        HideMainWindow();
         return false;
     }
     return TDialog::PreProcessMsg(msg);
 }
 
 void TVobrikDlgClient::CloseWindow(int retValue) {
-    SendFrameToTray(Frame());
-    if (TVobrikApp* app = VobrikApp())
-        app->MainHidden = true;
+    HideMainWindow();
     if (retValue == IDOK)
         TDialog::CloseWindow(retValue);
 }

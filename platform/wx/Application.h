@@ -3,6 +3,7 @@
 // The application object: it starts the toolkit, builds the main window, runs
 // the message loop until that window is gone, and answers close requests.
 
+#include "platform/wx/InertCalls.h"
 #include "platform/wx/Window.h"
 
 #include <memory>
@@ -12,7 +13,7 @@ class wxWindow;
 
 namespace vobrik {
 
-class TApplication {
+class TApplication : public TInertCalls {
   public:
     explicit TApplication(const char* name);
     virtual ~TApplication();
@@ -43,7 +44,6 @@ class TApplication {
     // Takes ownership.
     void SetMainWindow(TFrameWindow* window);
     TFrameWindow* GetMainWindow() const { return MainWindow.get(); }
-    void EnableCtl3d(bool) {}
 
     // Texts are Windows-1252. Types MB_OK or MB_YESNO; gives IDOK, IDYES or IDNO.
     int MessageBox(TWindow* owner, const char* text, const char* caption, unsigned type);

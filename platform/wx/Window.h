@@ -6,6 +6,7 @@
 // deleted with it.
 
 #include "platform/Win.h"
+#include "platform/wx/InertCalls.h"
 #include "platform/wx/WxText.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ class TApplication;
 class TControl;
 class TEventSink;
 
-class TWindow {
+class TWindow : public TInertCalls {
   public:
     explicit TWindow(TWindow* parent = nullptr, const char* title = nullptr);
     virtual ~TWindow();
@@ -55,7 +56,6 @@ class TWindow {
     virtual bool PreProcessMsg(TMessage& msg);
     // Looks the message up in the window's response table and runs the handler.
     virtual bool Find(TMessage& msg, intptr_t& result);
-    void DefaultProcessing() {}
 
     intptr_t SendMessage(unsigned msg, uintptr_t wParam = 0, intptr_t lParam = 0);
     // Gives whether the window was visible before.

@@ -2,7 +2,7 @@
 
 #include "core/LocalTime.h"
 #include "platform/wx/Application.h"
-#include "platform/TextTap.h"
+#include "platform/RecordingDC.h"
 #include "platform/Text1252.h"
 #include "platform/wx/Accessible.h"
 #include "platform/wx/WxDC.h"
@@ -174,10 +174,10 @@ class TSummaryPopup : public wxFrame {
             return;
         TWxDC dc(paint);
         // What the paint draws is what a screen reader reads of the summary.
-        TTextTap tap(dc);
+        TRecordingDC tap(dc);
         Win->Paint(tap, CurrentTime());
-        if (tap.Text != Spoken) {
-            Spoken = tap.Text;
+        if (tap.Text() != Spoken) {
+            Spoken = tap.Text();
             DescribeForScreenReaders(Client, Utf8FromWindows1252(Spoken), false);
         }
     }
