@@ -46,13 +46,6 @@ def test_help_and_version_print_and_touch_nothing(s):
     assert not any(s.x.viewable(w) for w in s.windows_named("Vobrik", copy)), "the copy showed"
     code, out, err = run(s, "-hide", "HIDE")
     assert (code, out) == (2, "") and err.endswith("Essayez \u00ab vobrik --help \u00bb pour plus d'informations.\n")
-    # Bash completes every option of the help.
-    completion = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "vobrik.bash-completion")
-    complete = 'source "$0"; COMP_WORDS=(vobrik "$1"); COMP_CWORD=1; _vobrik; echo "${COMPREPLY[*]}"'
-    said = subprocess.run(["bash", "-c", complete, completion, "--ex"], capture_output=True, text=True)
-    assert said.stdout == "--export-ics\n", said
-    every = subprocess.run(["bash", "-c", complete, completion, ""], capture_output=True, text=True)
-    assert set(re.findall(r"--[a-z-]+", run(s, "--help")[1])) == set(every.stdout.split()) - {"HIDE"}
     # A command loads no toolkit, through the copy or on a folder.
     for folder in ([], ["--dir", s.root]):
         loaded = run(s, "--list", *folder, LD_DEBUG="files")[2]
