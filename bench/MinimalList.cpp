@@ -18,9 +18,9 @@ int main(int argc, char* argv[]) {
         bytes.insert(bytes.end(), buffer, buffer + n);
     std::fclose(file);
     for (size_t at = 0; at + 213 <= bytes.size(); at += 213) {
-        const std::time_t when = static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 |
-                                                      bytes[at + 2] << 16 |
-                                                      static_cast<uint32_t>(bytes[at + 3]) << 24);
+        const std::time_t when =
+            static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                 static_cast<uint32_t>(bytes[at + 3]) << 24);
         std::tm local{};
         localtime_r(&when, &local);
         char date[64];

@@ -17,10 +17,12 @@ const char* const WeekdayNames[7] = {"Dimanche", "Lundi ",   "Mardi", "Mercredi"
 
 // Indexed by tm_mon; in the Windows-1252 the dates are drawn and kept in.
 const char* MonthName(int month) {
-    static const std::string names[12] = {
-        "janvier", Windows1252FromUtf8("février"), "mars",    "avril",   "mai",      "juin",
-        "juillet", Windows1252FromUtf8("août"),    "septembre", "octobre", "novembre",
-        Windows1252FromUtf8("décembre")};
+    static const std::string names[12] = {"janvier",   Windows1252FromUtf8("février"),
+                                          "mars",      "avril",
+                                          "mai",       "juin",
+                                          "juillet",   Windows1252FromUtf8("août"),
+                                          "septembre", "octobre",
+                                          "novembre",  Windows1252FromUtf8("décembre")};
     return names[month].c_str();
 }
 

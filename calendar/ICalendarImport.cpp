@@ -191,7 +191,8 @@ std::variant<TImported, TSkip> AlarmOf(icalcomponent* event, const std::string& 
     std::vector<int32_t> excluded = TimesOf(event, ICAL_EXDATE_PROPERTY, floating);
     excluded.insert(excluded.end(), taken.begin(), taken.end());
     constexpr int32_t TwoDays = 2 * 86400;
-    TSeries series(rule, start, std::move(excluded), now > INT32_MIN + TwoDays ? now - TwoDays : now);
+    TSeries series(rule, start, std::move(excluded),
+                   now > INT32_MIN + TwoDays ? now - TwoDays : now);
     const std::optional<int32_t> next = series.NextAfter(now);
     if (!next)
         return TSkip{OutOfRangeReason};
@@ -275,8 +276,8 @@ void ImportCalendar(icalcomponent* calendar, const std::vector<int>& badLines, s
     for (const TEvent& e : events) {
         const std::string message = MessageOf(e.Component);
         if (e.BadLine != 0)
-            result.Skipped.push_back(
-                {message, BadLineReason + std::string(" (ligne ") + std::to_string(e.BadLine) + ")"});
+            result.Skipped.push_back({message, BadLineReason + std::string(" (ligne ") +
+                                                   std::to_string(e.BadLine) + ")"});
         else if (Has(e.Component, ICAL_RECURRENCEID_PROPERTY) &&
                  series.count(UidOf(e.Component)) != 0)
             continue; // read with its series
@@ -293,10 +294,11 @@ void ImportCalendar(icalcomponent* calendar, const std::vector<int>& badLines, s
 // being in an unknown zone.
 void DropRunawayZones(icalcomponent* calendar) {
     std::vector<icalcomponent*> runaway;
-    for (icalcomponent* zone = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT);
+    for (icalcomponent* zone =
+             icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT);
          zone; zone = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
-        for (icalcomponent* rule = icalcomponent_get_first_component(zone, ICAL_ANY_COMPONENT); rule;
-             rule = icalcomponent_get_next_component(zone, ICAL_ANY_COMPONENT)) {
+        for (icalcomponent* rule = icalcomponent_get_first_component(zone, ICAL_ANY_COMPONENT);
+             rule; rule = icalcomponent_get_next_component(zone, ICAL_ANY_COMPONENT)) {
             for (icalproperty* recur = icalcomponent_get_first_property(rule, ICAL_RRULE_PROPERTY);
                  recur; recur = icalcomponent_get_next_property(rule, ICAL_RRULE_PROPERTY)) {
                 const icalrecurrencetype freq = icalproperty_get_rrule(recur);

@@ -14,8 +14,8 @@ namespace {
 // Longest interval the editor can show.
 constexpr int MaxEveryDays = 999;
 
-const char* const DayNames[] = {"", "dimanche", "lundi", "mardi", "mercredi",
-                                "jeudi", "vendredi", "samedi"};
+const char* const DayNames[] = {"",         "dimanche", "lundi",    "mardi",
+                                "mercredi", "jeudi",    "vendredi", "samedi"};
 
 bool IsEmpty(const short* list) {
     return list[0] == ICAL_RECURRENCE_ARRAY_MAX;
@@ -44,7 +44,8 @@ bool ByPartsRestateStart(const icalrecurrencetype& r, const icaltimetype& start)
 }
 
 std::string Every(int interval, const char* unit, const char* all = "tous") {
-    return std::string(all) + " les " + (interval == 1 ? "" : std::to_string(interval) + " ") + unit;
+    return std::string(all) + " les " + (interval == 1 ? "" : std::to_string(interval) + " ") +
+           unit;
 }
 
 // "le 2e mardi du mois", "le dernier vendredi du mois", "le lundi et le jeudi"
@@ -87,8 +88,8 @@ std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
         return repeat + "selon un autre calendrier que le grégorien";
     if (r.count != 0 || !icaltime_is_null_time(r.until))
         return Limit(r);
-    const bool oneWeekday = r.freq == ICAL_WEEKLY_RECURRENCE &&
-                            IsOnly(r.by_day, icaltime_day_of_week(start));
+    const bool oneWeekday =
+        r.freq == ICAL_WEEKLY_RECURRENCE && IsOnly(r.by_day, icaltime_day_of_week(start));
     if (!IsEmpty(r.by_day) && !oneWeekday)
         return repeat + DaysOf(r.by_day) +
                (r.freq == ICAL_MONTHLY_RECURRENCE  ? " du mois"
@@ -111,8 +112,7 @@ std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
     case ICAL_DAILY_RECURRENCE:
         return repeat + Every(r.interval, "jours") + " (Vobrik va jusqu'à 999)";
     case ICAL_WEEKLY_RECURRENCE:
-        return repeat + Every(r.interval, "semaines", "toutes") +
-               " (Vobrik va jusqu'à 999 jours)";
+        return repeat + Every(r.interval, "semaines", "toutes") + " (Vobrik va jusqu'à 999 jours)";
     case ICAL_HOURLY_RECURRENCE:
         return repeat + Every(r.interval, "heures", "toutes");
     case ICAL_MINUTELY_RECURRENCE:

@@ -168,11 +168,12 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
             open.push_back({value, line.Number});
         } else if (StartsWith(head, "END:")) {
             if (open.empty() || open.back().Name != value) {
-                out.Error = "Ce fichier iCalendar est endommagé : END:" + value +
-                            (open.empty() ? " sans BEGIN"
-                                          : " ferme le bloc BEGIN:" + open.back().Name +
-                                                " ouvert ligne " + std::to_string(open.back().Line)) +
-                            AtLine(line.Number) + ".";
+                out.Error =
+                    "Ce fichier iCalendar est endommagé : END:" + value +
+                    (open.empty() ? " sans BEGIN"
+                                  : " ferme le bloc BEGIN:" + open.back().Name + " ouvert ligne " +
+                                        std::to_string(open.back().Line)) +
+                    AtLine(line.Number) + ".";
                 return;
             }
             open.pop_back();

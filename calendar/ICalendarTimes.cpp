@@ -23,8 +23,9 @@ icaltimezone* WindowsZone(const char* name) {
     u_strFromUTF8(windows, 128, &length, name, -1, &status);
     UChar id[128];
     const int32_t idLength =
-        U_SUCCESS(status) ? ucal_getTimeZoneIDForWindowsID(windows, length, nullptr, id, 128, &status)
-                          : 0;
+        U_SUCCESS(status)
+            ? ucal_getTimeZoneIDForWindowsID(windows, length, nullptr, id, 128, &status)
+            : 0;
     char tz[256];
     if (U_FAILURE(status) || idLength <= 0)
         return nullptr;

@@ -16,8 +16,7 @@ std::string SetMessage(TRequest& request, const std::string& value) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return "le message tient sur une ligne, sans tabulation";
     if (request.Message.size() > 199)
-        return "le message dépasse 199 caractères (" + std::to_string(request.Message.size()) +
-               ")";
+        return "le message dépasse 199 caractères (" + std::to_string(request.Message.size()) + ")";
     return {};
 }
 
@@ -52,7 +51,8 @@ const TOption AtOption = {"at", "DATE", "date", SetAt,
                           "(aujourd'hui, sinon demain) ou « demain HH:MM »"};
 const TOption InOption = {"in", "DURÉE", "date", SetIn,
                           "avec --add : dans tant de temps, « 90m », « 2h », « 1j2h »"};
-const TOption MonthlyOption = {"monthly", nullptr, "type", SetMonthly, "avec --add : tous les mois"};
+const TOption MonthlyOption = {"monthly", nullptr, "type", SetMonthly,
+                               "avec --add : tous les mois"};
 const TOption YearlyOption = {"yearly", nullptr, "type", SetYearly, "avec --add : tous les ans"};
 const TOption EveryOption = {"every", "N", "type", SetEvery,
                              "avec --add : tous les N jours (1 à 999)"};

@@ -44,15 +44,9 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
         return {ExitDone, text, ""};
     // An export is a file the user asked for: it follows the umask.
     if (!SaveFileAtomically(SystemFileOps(), path, text.data(), text.size(), 0))
-        return Refusal(ExitRefused, "impossible d'écrire " +
-                                        path + " : " + FrenchError(errno));
-    return {ExitDone,
-            Count(alarms.size(), "alarme",
-                  "exportée") +
-                " dans " + path + "\n",
-            ""};
+        return Refusal(ExitRefused, "impossible d'écrire " + path + " : " + FrenchError(errno));
+    return {ExitDone, Count(alarms.size(), "alarme", "exportée") + " dans " + path + "\n", ""};
 }
-
 
 // The reminders already in the table, counted by content, so that a calendar
 // imported again adds nothing twice. A recurring one that is overdue (Vobrik
@@ -97,8 +91,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
         } else {
             ++added;
             if (!result.Notes[i].empty())
-                lines += Line(alarm.Message, "importée, mais " +
-                                                 result.Notes[i]);
+                lines += Line(alarm.Message, "importée, mais " + result.Notes[i]);
         }
     }
     if (added > 0) {
@@ -110,18 +103,15 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
         lines += Line(skipped.Label, skipped.Reason);
     TReply reply;
     reply.Out = Count(added, "alarme", "importée") +
-                (already > 0 ? ", " + Count(already, "alarme", "déjà présente")
-                             : std::string()) +
+                (already > 0 ? ", " + Count(already, "alarme", "déjà présente") : std::string()) +
                 ", " + Count(result.Skipped.size(), "événement", "ignoré") +
                 (lines.empty() ? "\n" : " :\n") + lines;
     if (leftOut > 0) {
         // 1 says that nothing changed: a partial import is done, and said.
         reply.Code = added > 0 ? ExitDone : ExitRefused;
-        reply.Err = "vobrik : " +
-                    Count(leftOut, "alarme",
-                          "laissée") +
-                    " de côté : Vobrik ne garde que " +
-                    std::to_string(TAlarmTable::MaxAlarms) + " alarmes.\n";
+        reply.Err = "vobrik : " + Count(leftOut, "alarme", "laissée") +
+                    " de côté : Vobrik ne garde que " + std::to_string(TAlarmTable::MaxAlarms) +
+                    " alarmes.\n";
     }
     return reply;
 }

@@ -13,9 +13,9 @@ namespace vobrik {
 
 namespace {
 
-const char* const MonthNames[] = {"janvier", "février", "mars",      "avril",
-                                  "mai",     "juin",           "juillet",   "août",
-                                  "septembre", "octobre",      "novembre",  ("décembre")};
+const char* const MonthNames[] = {"janvier",   "février", "mars",     "avril",
+                                  "mai",       "juin",    "juillet",  "août",
+                                  "septembre", "octobre", "novembre", ("décembre")};
 
 int DaysIn(int month, int year) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -56,8 +56,8 @@ std::string CheckFields(const TTypedDate& date) {
             return "mois " + std::to_string(date.Month) + " : attendu de 1 à 12";
         if (date.Day < 1 || date.Day > DaysIn(date.Month, date.Year))
             return "jour " + std::to_string(date.Day) + " : " + MonthNames[date.Month - 1] + " " +
-                   std::to_string(date.Year) + " a " + std::to_string(DaysIn(date.Month, date.Year)) +
-                   " jours";
+                   std::to_string(date.Year) + " a " +
+                   std::to_string(DaysIn(date.Month, date.Year)) + " jours";
     }
     if (date.Hour > 23)
         return "heure " + std::to_string(date.Hour) + " : attendue de 0 à 23";
@@ -115,7 +115,8 @@ TPlacedDate OnLocalClock(const std::tm& wanted) {
         // The clocks skip this time: the last minute before the jump and the
         // first after it.
         int64_t before = near - 3 * 3600;
-        while (before < near + 3 * 3600 && MinuteOfDay(before + 60) == (MinuteOfDay(before) + 1) % 1440)
+        while (before < near + 3 * 3600 &&
+               MinuteOfDay(before + 60) == (MinuteOfDay(before) + 1) % 1440)
             before += 60;
         placed.Why = std::string(wanted.tm_hour < 10 ? "0" : "") + std::to_string(wanted.tm_hour) +
                      ":" + (wanted.tm_min < 10 ? "0" : "") + std::to_string(wanted.tm_min) +
@@ -126,7 +127,8 @@ TPlacedDate OnLocalClock(const std::tm& wanted) {
     placed.Placed = true;
     placed.When = static_cast<int32_t>(first);
     if (last != first)
-        placed.Note = ClockText(first) + " arrive deux fois ce jour-là (changement d'heure) : la première est retenue";
+        placed.Note = ClockText(first) +
+                      " arrive deux fois ce jour-là (changement d'heure) : la première est retenue";
     return placed;
 }
 
@@ -191,10 +193,10 @@ TPlacedDate PlaceDate(const TTypedDate& date, int32_t now) {
         return placed;
     }
     const std::tm today = ToLocal(now);
-    std::tm wanted = date.Form == TTypedDate::Full
-                         ? Fields(date.Year, date.Month, date.Day, date.Hour, date.Minute)
-                         : Fields(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday, date.Hour,
-                                  date.Minute);
+    std::tm wanted =
+        date.Form == TTypedDate::Full
+            ? Fields(date.Year, date.Month, date.Day, date.Hour, date.Minute)
+            : Fields(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday, date.Hour, date.Minute);
     if (date.Form == TTypedDate::Tomorrow ||
         (date.Form == TTypedDate::TimeOnly &&
          (date.Hour * 60 + date.Minute <= today.tm_hour * 60 + today.tm_min))) {

@@ -93,7 +93,8 @@ std::string CommandsTaking(const TOption* option) {
 
 class TParser {
   public:
-    TParser(const std::vector<std::string>& args, TRequest& request) : Args(args), Request(request) {}
+    TParser(const std::vector<std::string>& args, TRequest& request)
+        : Args(args), Request(request) {}
 
     // Empty when the arguments make sense, else why not.
     std::string Run() {
@@ -131,7 +132,7 @@ class TParser {
         TWord word;
         if (!FindWord(arg.substr(0, equals), word))
             return "option inconnue " + Quoted(word.Name);
-        const char* valueName = word.Command   ? word.Command->Value
+        const char* valueName = word.Command  ? word.Command->Value
                                 : word.Option ? word.Option->Value
                                               : nullptr;
         std::string value;

@@ -37,7 +37,7 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
 } // namespace
 
 extern const TCommand DeleteCommand = {
-    "delete", "ID",      SetKey, "supprime l'alarme de cet identifiant (voir --list)",
+    "delete",     "ID",    SetKey, "supprime l'alarme de cet identifiant (voir --list)",
     {&DirOption}, nullptr, true,   nullptr,
     Delete};
 

@@ -21,8 +21,9 @@ const TOption TsvOption = {"tsv", nullptr, "forme", SetTsv,
                            "séparés par des tabulations"};
 
 TReply List(TCommandContext& context, const TRequest& request) {
-    const TListForm form =
-        request.Json ? TListForm::Json : request.Tsv ? TListForm::Tsv : TListForm::Text;
+    const TListForm form = request.Json  ? TListForm::Json
+                           : request.Tsv ? TListForm::Tsv
+                                         : TListForm::Text;
     return {ExitDone, ListText(context.Table, context.File, form), ""};
 }
 
@@ -34,13 +35,25 @@ TReply Next(TCommandContext& context, const TRequest& request) {
 
 } // namespace
 
-extern const TCommand ListCommand = {
-    "list", nullptr, Nothing, "affiche toutes les alarmes, la plus proche en premier",
-    {&TsvOption, &JsonOption, &DirOption}, nullptr, false, nullptr, List};
+extern const TCommand ListCommand = {"list",
+                                     nullptr,
+                                     Nothing,
+                                     "affiche toutes les alarmes, la plus proche en premier",
+                                     {&TsvOption, &JsonOption, &DirOption},
+                                     nullptr,
+                                     false,
+                                     nullptr,
+                                     List};
 
 extern const TCommand NextCommand = {
-    "next", nullptr, Nothing,
+    "next",
+    nullptr,
+    Nothing,
     "affiche la prochaine alarme sur une ligne (rien et le code 1 s'il n'y en a pas)",
-    {&JsonOption, &DirOption}, nullptr, false, nullptr, Next};
+    {&JsonOption, &DirOption},
+    nullptr,
+    false,
+    nullptr,
+    Next};
 
 } // namespace vobrik

@@ -81,17 +81,18 @@ std::string Line(const TAlarm& alarm, TListForm form) {
     if (form == TListForm::Tsv)
         return Utf8FromWindows1252(id + "\t" + std::to_string(alarm.When) + "\t" +
                                    IsoLocal(alarm.When) + "\t" + KindText(alarm) + "\t" +
-                                   OneLine(alarm.Message)) + "\n";
+                                   OneLine(alarm.Message)) +
+               "\n";
     return Utf8FromWindows1252(id + "  " + FrenchDayInText(alarm.When) + " " +
                                ClockTime(alarm.When) + "  " + KindText(alarm) + "  " +
-                               OneLine(alarm.Message)) + "\n";
+                               OneLine(alarm.Message)) +
+           "\n";
 }
 
 // "mardi 5 janvier 2027 à 10:00 — Dentiste", in the reminders' Windows-1252.
 std::string NextLine(const TAlarm& alarm) {
     static const std::string at = Windows1252FromUtf8(" à "), dash = Windows1252FromUtf8(" — ");
-    return FrenchDayInText(alarm.When) + at + ClockTime(alarm.When) + dash +
-           OneLine(alarm.Message);
+    return FrenchDayInText(alarm.When) + at + ClockTime(alarm.When) + dash + OneLine(alarm.Message);
 }
 
 } // namespace
@@ -138,7 +139,8 @@ std::string NextText(const TAlarm& alarm, bool json) {
 
 std::string TrayTipText(const TAlarmTable& table) {
     const TAlarm* next = NextAlarm(table);
-    return next == nullptr ? "Vobrik\nAucune alarme" : "Vobrik\nProchaine alarme : " + NextLine(*next);
+    return next == nullptr ? "Vobrik\nAucune alarme"
+                           : "Vobrik\nProchaine alarme : " + NextLine(*next);
 }
 
 } // namespace vobrik

@@ -112,7 +112,8 @@ std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload,
     // A ring or the editor may stay open for hours: a script is better told
     // at once than kept waiting, and the table is in use until it closes.
     if (busy)
-        return EncodeReply(Refusal(ExitRefused, "Vobrik est occupé : une de ses fenêtres attend une réponse (alarme, éditeur ou message) ; "
+        return EncodeReply(Refusal(ExitRefused, "Vobrik est occupé : une de ses fenêtres attend "
+                                                "une réponse (alarme, éditeur ou message) ; "
                                                 "réessayez une fois fermée"));
     return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
 }
@@ -148,14 +149,13 @@ std::optional<TReply> AskCopy(const std::string& address, const std::string& com
     TReply reply;
     switch (AskRunningCopy(address, command, answer)) {
     case TAskResult::Answered:
-        return DecodeReply(answer, reply)
-                   ? reply
-                   : Refusal(ExitRefused, "réponse illisible de Vobrik");
+        return DecodeReply(answer, reply) ? reply
+                                          : Refusal(ExitRefused, "réponse illisible de Vobrik");
     case TAskResult::NotOurs:
-        return Refusal(ExitRefused, "le Vobrik qui répond en " + address +
-                                        " n'est pas à vous");
+        return Refusal(ExitRefused, "le Vobrik qui répond en " + address + " n'est pas à vous");
     case TAskResult::Gone:
-        return Refusal(ExitRefused, "Vobrik s'est arrêté avant de répondre ; voyez avec vobrik --list si la commande a été faite");
+        return Refusal(ExitRefused, "Vobrik s'est arrêté avant de répondre ; voyez avec vobrik "
+                                    "--list si la commande a été faite");
     case TAskResult::NobodyListens:
         break;
     }
@@ -178,8 +178,9 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error) || ::access(folder.c_str(), X_OK) != 0) {
         if (!request.Dir.empty())
-            return Refusal(ExitRefused, "le dossier " + folder + " n'existe pas ou n'est pas "
-                                                                 "accessible");
+            return Refusal(ExitRefused, "le dossier " + folder +
+                                            " n'existe pas ou n'est pas "
+                                            "accessible");
         if (!request.Command->Writes) // nothing there yet, and nothing to write
             return RunInFolder(request, folder, cwd);
         std::filesystem::create_directories(folder, error);

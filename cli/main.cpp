@@ -32,8 +32,7 @@ int Print(const TReply& reply) {
     if (!written)
         err += ToTerminal("vobrik : impossible d'écrire sur la sortie standard : " +
                           FrenchError(error != 0 ? error : EIO) +
-                          (reply.Code == ExitDone ? " (la commande a été faite)\n"
-                                                  : "\n"));
+                          (reply.Code == ExitDone ? " (la commande a été faite)\n" : "\n"));
     std::fwrite(err.data(), 1, err.size(), stderr);
     return written ? reply.Code : ExitRefused;
 }
@@ -42,12 +41,11 @@ int Print(const TReply& reply) {
 // <prefix>/libexec/vobrik once installed.
 int Become(const char* name, char* argv[]) {
     const std::string here = ProgramDirectory();
-    for (const std::string& path :
-         {here + "/" + name, here + "/../libexec/vobrik/" + name}) {
+    for (const std::string& path : {here + "/" + name, here + "/../libexec/vobrik/" + name}) {
         if (::access(path.c_str(), X_OK) == 0) {
             ::execv(path.c_str(), argv);
-            return Print(Refusal(ExitRefused, "impossible de lancer " + path + " : " +
-                                                  FrenchError(errno)));
+            return Print(
+                Refusal(ExitRefused, "impossible de lancer " + path + " : " + FrenchError(errno)));
         }
     }
     return Print(Refusal(ExitRefused, std::string(name) + " introuvable près de " + here));
@@ -86,8 +84,8 @@ int ImportStandardInput(TRequest& request, std::vector<std::string> args) {
     const std::string option = std::string("--") + request.Command->Long;
     std::string path;
     if (!StandardInputToFile(path))
-        return Print(Refusal(ExitRefused, "impossible de lire l'entrée standard : " +
-                                              FrenchError(errno)));
+        return Print(
+            Refusal(ExitRefused, "impossible de lire l'entrée standard : " + FrenchError(errno)));
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == option + "=-")
             args[i] = option + "=" + path;

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <ctime>
-#include <unistd.h>
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vobrik {
@@ -23,19 +23,20 @@ constexpr const char* CapacityCaption = "Vobrik";
 } // namespace
 
 const char* const TableFullText = "Vobrik ne peut pas garder plus de 100 alarmes.\n"
-                                      "Supprimez-en une avant d'en ajouter une autre.";
+                                  "Supprimez-en une avant d'en ajouter une autre.";
 
 namespace {
 
-constexpr const char* TooManyInFileText = "ALARMS.VBK contient plus de 100 alarmes.\n"
-                                          "Seules les 100 premières sont affichées ; les autres restent conservées dans le fichier.";
+constexpr const char* TooManyInFileText =
+    "ALARMS.VBK contient plus de 100 alarmes.\n"
+    "Seules les 100 premières sont affichées ; les autres restent conservées dans le fichier.";
 
 } // namespace
 
 TAlarmTable::TAlarmTable(IAlarmList& list, IMessages& messages, IClock& clock, IFileOps& files,
                          std::string fileName)
-    : List(list), Messages_(&messages), Clock_(clock), Files(files), FileName_(std::move(fileName)) {
-}
+    : List(list), Messages_(&messages), Clock_(clock), Files(files),
+      FileName_(std::move(fileName)) {}
 
 void TAlarmTable::Clear() {
     while (AlarmCount > 0)
@@ -123,7 +124,8 @@ TLoadResult TAlarmTable::LoadAlarms() {
         break;
     }
     if (!Overflow.empty())
-        Messages_->MessageBox(Windows1252FromUtf8(TooManyInFileText).c_str(), CapacityCaption, MB_OK);
+        Messages_->MessageBox(Windows1252FromUtf8(TooManyInFileText).c_str(), CapacityCaption,
+                              MB_OK);
     return TLoadResult::Loaded;
 }
 
@@ -190,10 +192,9 @@ bool TAlarmTable::KeepDamagedAside() {
         aside = FileName_ + stamp + "-" + std::to_string(n);
     if (!SaveFileAtomically(Files, aside, Damaged.data(), Damaged.size()))
         return false;
-    const std::string text = FileName_ + " n'était pas fait d'alarmes entières (" +
-                             std::to_string(Damaged.size()) +
-                             " octets) : il est gardé tel quel dans " + aside +
-                             " avant d'être réécrit.";
+    const std::string text =
+        FileName_ + " n'était pas fait d'alarmes entières (" + std::to_string(Damaged.size()) +
+        " octets) : il est gardé tel quel dans " + aside + " avant d'être réécrit.";
     Damaged.clear();
     Messages_->MessageBox(Windows1252FromUtf8(text).c_str(), CapacityCaption, MB_OK);
     return true;

@@ -17,7 +17,8 @@ constexpr int32_t HalfDay = 43200;
 constexpr int32_t EndOfTime = std::numeric_limits<int32_t>::max();
 
 constexpr const char* PostponementLostText =
-    "Vobrik garde déjà 100 alarmes : le rappel demandé n'a pas pu être créé.\nSupprimez une alarme puis créez-le à la main.";
+    "Vobrik garde déjà 100 alarmes : le rappel demandé n'a pas pu être créé.\nSupprimez une alarme "
+    "puis créez-le à la main.";
 
 // The amount typed in the ring dialog, read as atol reads it, never past the
 // end of the field.

@@ -18,7 +18,9 @@ constexpr const char* OutOfRangeCaption = "Vobrik";
 
 } // namespace
 
-const char* const OutOfRangeText = "Cette date ne peut pas être enregistrée : Vobrik ne garde que les alarmes des années 1902 à 2037.\nCorrigez la date puis validez de nouveau.";
+const char* const OutOfRangeText =
+    "Cette date ne peut pas être enregistrée : Vobrik ne garde que les alarmes des années 1902 à "
+    "2037.\nCorrigez la date puis validez de nouveau.";
 
 namespace {
 

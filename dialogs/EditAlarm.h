@@ -50,7 +50,6 @@ void ApplyEditXfer(const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
 // not be written; the record is kept in the table all the same.
 bool StoreEdit(TAlarmTable& table, const TAlarmEditXfer& xfer, int32_t when, TAlarm& alarm);
 
-
 // The main dialog's EditAlarm: runs the editor on a table slot with the check
 // timer stopped, and saves and refreshes when the user confirms.
 class TAlarmEditor : public IAlarmEditor {

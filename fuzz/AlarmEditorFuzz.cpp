@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VOBRIK_FUZZ_CHECK(table.AlarmCount == 1 && table.Alarms[0].get() == alarm);
     VOBRIK_FUZZ_CHECK(alarm->Id == original.Id && Terminated(alarm->Message));
     if (!accepted) { // every confirmation refused for its date, or none
-        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns && FileImage({*alarm}) == FileImage({original}));
+        VOBRIK_FUZZ_CHECK(messages.Log.size() == typedRuns &&
+                          FileImage({*alarm}) == FileImage({original}));
         return 0;
     }
     VOBRIK_FUZZ_CHECK(alarm->Type == original.Type ||

@@ -54,8 +54,8 @@ bool SendAll(int fd, const std::string& data, const TClock::time_point* deadline
     for (size_t sent = 0; sent < data.size();) {
         if (!Ready(fd, POLLOUT, deadline))
             return false;
-        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno != EINTR && errno != EAGAIN)
             return false;
         sent += n > 0 ? static_cast<size_t>(n) : 0;
@@ -85,8 +85,8 @@ bool ReceiveAll(int fd, std::string& data, size_t limit, const TClock::time_poin
 // "WORD SIZE" with a size of at most `limit`; the size, or -1.
 long long SizeAfter(const std::string& line, const char* word, size_t limit) {
     const size_t length = std::strlen(word);
-    if (line.compare(0, length, word) != 0 || line.size() == length ||
-        line.size() > length + 9 || line[length] != ' ' ||
+    if (line.compare(0, length, word) != 0 || line.size() == length || line.size() > length + 9 ||
+        line[length] != ' ' ||
         line.find_first_not_of("0123456789", length + 1) != std::string::npos)
         return -1;
     const long long size = std::atoll(line.c_str() + length + 1);
@@ -111,8 +111,7 @@ bool AddressOf(const std::string& name, sockaddr_un& address, socklen_t& length)
 bool PeerIsThisUser(int fd) {
     ucred peer{};
     socklen_t size = sizeof peer;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-           peer.uid == ::geteuid();
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
 }
 
 // A connection to the address, checked to be this user's: NobodyListens when
@@ -144,8 +143,8 @@ bool Show(const std::string& address) {
         return false;
     const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(ShowTimeoutMs);
     std::string answer;
-    const bool shown = SendAll(fd, "show\n", &deadline) &&
-                       ReceiveAll(fd, answer, 16, &deadline) && answer == "ok\n";
+    const bool shown = SendAll(fd, "show\n", &deadline) && ReceiveAll(fd, answer, 16, &deadline) &&
+                       answer == "ok\n";
     ::close(fd);
     return shown;
 }
@@ -159,7 +158,6 @@ TCommandHandler& Handler() {
     static TCommandHandler handler;
     return handler;
 }
-
 
 } // namespace
 
@@ -213,15 +211,15 @@ TAskResult AskRunningCopy(const std::string& address, const std::string& command
     // then writes the answer and closes. Nothing here gives up while it lives.
     const std::string request = "run " + std::to_string(command.size()) + "\n" + command;
     std::string reply;
-    const bool whole = SendAll(fd, request, nullptr) &&
-                       ReceiveAll(fd, reply, MaxAnswerSize + 16, nullptr);
+    const bool whole =
+        SendAll(fd, request, nullptr) && ReceiveAll(fd, reply, MaxAnswerSize + 16, nullptr);
     ::close(fd);
     if (whole && reply == "wait\n")
         return TAskResult::NobodyListens;
     const size_t end = reply.find('\n');
-    const long long size =
-        whole && end != std::string::npos ? SizeAfter(reply.substr(0, end), "ok", MaxAnswerSize)
-                                          : -1;
+    const long long size = whole && end != std::string::npos
+                               ? SizeAfter(reply.substr(0, end), "ok", MaxAnswerSize)
+                               : -1;
     if (size < 0 || reply.size() - end - 1 != static_cast<size_t>(size))
         return TAskResult::Gone;
     answer = reply.substr(end + 1);
@@ -240,8 +238,8 @@ struct TCommandServer::TConnection {
     TClock::time_point Since = TClock::now();
 };
 
-TCommandServer::TCommandServer(const char* title, std::function<void()> show,
-                                         TWatch watch, TUnwatch unwatch)
+TCommandServer::TCommandServer(const char* title, std::function<void()> show, TWatch watch,
+                               TUnwatch unwatch)
     : Path(WindowLookupPath(title)), Show(std::move(show)), Watch(std::move(watch)),
       Unwatch(std::move(unwatch)) {
     const int own = Path.empty() ? -1 : ListenAt(Path);
@@ -283,7 +281,8 @@ void TCommandServer::Accept(int listener) {
         const auto now = TClock::now();
         for (auto i = Connections.begin(); i != Connections.end();) {
             const int other = (i++)->first;
-            if (Connections.at(other)->Out.empty() && now - Connections.at(other)->Since > IdleLimit)
+            if (Connections.at(other)->Out.empty() &&
+                now - Connections.at(other)->Since > IdleLimit)
                 Close(other);
         }
         if (Connections.size() >= MaxConnections) {
@@ -328,8 +327,8 @@ void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
                                    ? -1
                                    : SizeAfter(connection.In.substr(0, end), "run", MaxCommandSize);
         const bool show = end != std::string::npos && connection.In.compare(0, end, "show") == 0;
-        const bool whole = show || (size >= 0 && connection.In.size() - end - 1 >=
-                                                     static_cast<size_t>(size));
+        const bool whole =
+            show || (size >= 0 && connection.In.size() - end - 1 >= static_cast<size_t>(size));
         // A bad or oversized request, and one whose command has gone away, is
         // dropped unanswered and never applied.
         if (closed || (end == std::string::npos ? connection.In.size() > 16 : !show && size < 0))
@@ -343,8 +342,9 @@ void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
             // No answer yet from a copy still starting: the asking side waits
             // and asks again; nothing was applied.
             const std::string answer =
-                Handler() ? Handler()(connection.In.substr(end + 1, static_cast<size_t>(size)), busy)
-                          : std::string();
+                Handler()
+                    ? Handler()(connection.In.substr(end + 1, static_cast<size_t>(size)), busy)
+                    : std::string();
             connection.Out =
                 answer.empty() ? "wait\n" : "ok " + std::to_string(answer.size()) + "\n" + answer;
         }
@@ -352,8 +352,9 @@ void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
         Watch(fd, true);
     }
     while (connection.Sent < connection.Out.size()) {
-        const ssize_t n = ::send(fd, connection.Out.data() + connection.Sent,
-                                 connection.Out.size() - connection.Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(fd, connection.Out.data() + connection.Sent,
+                   connection.Out.size() - connection.Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
@@ -364,6 +365,5 @@ void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
     }
     Close(fd);
 }
-
 
 } // namespace vobrik

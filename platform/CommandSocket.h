@@ -49,8 +49,7 @@ class TCommandServer {
 
     // The caller holds the program's lock, so a socket left at the title's
     // path is the remains of a copy that died and is replaced.
-    TCommandServer(const char* title, std::function<void()> show, TWatch watch,
-                        TUnwatch unwatch);
+    TCommandServer(const char* title, std::function<void()> show, TWatch watch, TUnwatch unwatch);
     ~TCommandServer();
     TCommandServer(const TCommandServer&) = delete;
     TCommandServer& operator=(const TCommandServer&) = delete;

@@ -66,8 +66,8 @@ TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder, std::strin
 }
 
 bool TFolderGuard::Announce(const std::string& address) {
-    return Fd >= 0 && ::pwrite(Fd, address.data(), address.size(), 0) ==
-                          static_cast<ssize_t>(address.size());
+    return Fd >= 0 &&
+           ::pwrite(Fd, address.data(), address.size(), 0) == static_cast<ssize_t>(address.size());
 }
 
 } // namespace vobrik

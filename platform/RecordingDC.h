@@ -37,7 +37,9 @@ class TRecordingDC : public TDC {
         return text;
     }
 
-    void SelectObject(const TPen& pen) override { Pass([&](TDC& dc) { dc.SelectObject(pen); }); }
+    void SelectObject(const TPen& pen) override {
+        Pass([&](TDC& dc) { dc.SelectObject(pen); });
+    }
     void SelectObject(const TBrush& brush) override {
         Pass([&](TDC& dc) { dc.SelectObject(brush); });
     }
@@ -48,16 +50,28 @@ class TRecordingDC : public TDC {
     void SelectStockObject(TStockObject object) override {
         Pass([&](TDC& dc) { dc.SelectStockObject(object); });
     }
-    void RestoreObjects() override { Pass([&](TDC& dc) { dc.RestoreObjects(); }); }
-    void SetTextColor(TColor color) override { Pass([&](TDC& dc) { dc.SetTextColor(color); }); }
-    void SetBkColor(TColor color) override { Pass([&](TDC& dc) { dc.SetBkColor(color); }); }
+    void RestoreObjects() override {
+        Pass([&](TDC& dc) { dc.RestoreObjects(); });
+    }
+    void SetTextColor(TColor color) override {
+        Pass([&](TDC& dc) { dc.SetTextColor(color); });
+    }
+    void SetBkColor(TColor color) override {
+        Pass([&](TDC& dc) { dc.SetBkColor(color); });
+    }
     void TextOut(int32_t x, int32_t y, const char* text) override {
         Texts.push_back({x, y, text, FontHeight});
         Pass([&](TDC& dc) { dc.TextOut(x, y, text); });
     }
-    void Rectangle(const TRect& rect) override { Pass([&](TDC& dc) { dc.Rectangle(rect); }); }
-    void MoveTo(int32_t x, int32_t y) override { Pass([&](TDC& dc) { dc.MoveTo(x, y); }); }
-    void LineTo(int32_t x, int32_t y) override { Pass([&](TDC& dc) { dc.LineTo(x, y); }); }
+    void Rectangle(const TRect& rect) override {
+        Pass([&](TDC& dc) { dc.Rectangle(rect); });
+    }
+    void MoveTo(int32_t x, int32_t y) override {
+        Pass([&](TDC& dc) { dc.MoveTo(x, y); });
+    }
+    void LineTo(int32_t x, int32_t y) override {
+        Pass([&](TDC& dc) { dc.LineTo(x, y); });
+    }
     int32_t GetCharWidth(unsigned char c) override {
         ++Calls;
         if (Target != nullptr)

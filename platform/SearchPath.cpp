@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
-#include <pwd.h>
 #include <unistd.h>
 
 namespace vobrik {
@@ -73,7 +73,8 @@ std::string InstalledDataDirectory(const std::string& programDirectory) {
     // starts.
     for (const std::string inner : {"/bin", "/libexec/vobrik"}) {
         const size_t size = programDirectory.size();
-        if (size >= inner.size() && programDirectory.compare(size - inner.size(), inner.size(), inner) == 0)
+        if (size >= inner.size() &&
+            programDirectory.compare(size - inner.size(), inner.size(), inner) == 0)
             return programDirectory.substr(0, size - inner.size()) + "/share/vobrik";
     }
     return programDirectory + "/../share/vobrik";

@@ -56,10 +56,9 @@ void SayWhose(const std::string& path) {
         return;
     const passwd* owner = ::getpwuid(st.st_uid);
     const std::string name = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
-    std::fprintf(stderr, "vobrik : %s appartient à %s ; Vobrik ne s'en sert pas\n",
-                 path.c_str(), name.c_str());
+    std::fprintf(stderr, "vobrik : %s appartient à %s ; Vobrik ne s'en sert pas\n", path.c_str(),
+                 name.c_str());
 }
-
 
 } // namespace
 

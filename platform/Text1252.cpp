@@ -182,9 +182,8 @@ template <typename Each> void ForEachCluster(const std::string& text, Each each)
     for (utf8proc_ssize_t at = 0; at < size;) {
         utf8proc_int32_t c = 0;
         const utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
-        if (!cluster.empty() &&
-            utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(cluster.back()), c,
-                                             &state)) {
+        if (!cluster.empty() && utf8proc_grapheme_break_stateful(
+                                    static_cast<utf8proc_int32_t>(cluster.back()), c, &state)) {
             each(cluster, std::string_view(text).substr(begin, at - begin));
             cluster.clear();
             begin = at;

@@ -24,8 +24,7 @@ bool IsUtf8(std::string_view text);
 // take, or what is not of the first charset, becomes a '?' per byte, and
 // *whole (when given) says whether anything did; a charset iconv does not know
 // leaves the text as it is, and not whole.
-std::string Recoded(std::string_view text, const char* to, const char* from,
-                    bool* whole = nullptr);
+std::string Recoded(std::string_view text, const char* to, const char* from, bool* whole = nullptr);
 
 // The last grapheme cluster of UTF-8 text: what the user sees as its last
 // character, however many code points make it.

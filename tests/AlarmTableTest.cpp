@@ -47,16 +47,22 @@ class AlarmTable : public ::testing::Test, protected TCoreRig {
 };
 
 TEST_F(AlarmTable, LoadDropsAnIncompleteTailAndSortsStablyWithIdsInFileOrder) {
-    auto bytes = Images({{50, "late", atOnce, 0, 77}, {10, "first"}, {10, "second"},
-                         {10, "third", atYearly, 5}, {5, "early"}});
+    auto bytes = Images({{50, "late", atOnce, 0, 77},
+                         {10, "first"},
+                         {10, "second"},
+                         {10, "third", atYearly, 5},
+                         {5, "early"}});
     bytes.insert(bytes.end(), 100, 0x55);
     Load(bytes);
     EXPECT_EQ((std::vector<std::pair<std::string, int32_t>>{
                   {"early", 5}, {"first", 2}, {"second", 3}, {"third", 4}, {"late", 1}}),
               List.Lines);
     ASSERT_TRUE(Table.SaveAlarms());
-    EXPECT_EQ(Images({{5, "early", atOnce, 0, 5}, {10, "first", atOnce, 0, 2}, {10, "second", atOnce, 0, 3},
-                      {10, "third", atYearly, 5, 4}, {50, "late", atOnce, 0, 1}}),
+    EXPECT_EQ(Images({{5, "early", atOnce, 0, 5},
+                      {10, "first", atOnce, 0, 2},
+                      {10, "second", atOnce, 0, 3},
+                      {10, "third", atYearly, 5, 4},
+                      {50, "late", atOnce, 0, 1}}),
               ReadBytes(File));
 }
 
@@ -141,7 +147,8 @@ TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
     ASSERT_TRUE(Table.SaveAlarms());
     const auto saved = ReadBytes(File);
     ASSERT_EQ(bytes.size(), saved.size());
-    EXPECT_TRUE(std::equal(bytes.end() - 3 * AlarmRecordSize, bytes.end(), saved.end() - 3 * AlarmRecordSize));
+    EXPECT_TRUE(std::equal(bytes.end() - 3 * AlarmRecordSize, bytes.end(),
+                           saved.end() - 3 * AlarmRecordSize));
 }
 
 // The reminder file under faults: a save that fails is reported, keeps the old
@@ -191,8 +198,9 @@ TEST_F(FileFaults, EachCallOfASaveFailingInTurnKeepsTheOldFile) {
     EXPECT_EQ(3, std::count(trace.begin(), trace.end(), FaultyFileOps::WriteCall));
     const auto rename = std::find(trace.begin(), trace.end(), FaultyFileOps::RenameCall);
     ASSERT_NE(trace.end(), rename + 1) << "the directory is synced after the rename";
-    EXPECT_EQ((std::vector<FaultyFileOps::TCall>{FaultyFileOps::FsyncCall, FaultyFileOps::CloseCall}),
-              std::vector<FaultyFileOps::TCall>(rename - 2, rename))
+    EXPECT_EQ(
+        (std::vector<FaultyFileOps::TCall>{FaultyFileOps::FsyncCall, FaultyFileOps::CloseCall}),
+        std::vector<FaultyFileOps::TCall>(rename - 2, rename))
         << "the new file is on the disk and closed before it replaces the old one";
 
     for (int error : {ENOSPC, EIO}) {
@@ -225,7 +233,8 @@ TEST_F(FileFaults, OddOrUnreadableFileIsRefusedUnreadAndKept) {
     } odds[] = {
         {"named pipe", [](const std::string& p) { ASSERT_EQ(0, ::mkfifo(p.c_str(), 0644)); }},
         {"directory", [](const std::string& p) { fs::create_directory(p); }},
-        {"link to an endless device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+        {"link to an endless device",
+         [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
         {"huge file",
          [](const std::string& p) {
              WriteBytes(p, {'x'});

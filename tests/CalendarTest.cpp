@@ -33,9 +33,11 @@ TEST(Calendar, FrenchDateNamesWeekdayDayMonthAndYear) {
         {Local(2003, 3, 13, 12), "Jeudi 13 mars 2003"},
         {Local(2003, 5, 3, 23, 59, 59), "Samedi 3 mai 2003"},
         {Local(2003, 8, 15, 12), "Vendredi 15 ao\xFBt 2003"},
-        {Local(2003, 12, 31, 12), "Mercredi 31 d\xE9" "cembre 2003"},
+        {Local(2003, 12, 31, 12), "Mercredi 31 d\xE9"
+                                  "cembre 2003"},
         {INT32_MAX, "Mardi 19 janvier 2038"},
-        {INT32_MIN, "Vendredi 13 d\xE9" "cembre 1901"},
+        {INT32_MIN, "Vendredi 13 d\xE9"
+                    "cembre 1901"},
     };
     for (const auto& date : dates)
         EXPECT_EQ(date.Text, FrenchDate(date.When));
@@ -75,7 +77,8 @@ TEST(Calendar, NameDaysJoinTheLinesOfTheDayBelowTheCapacity) {
         {"key is DD/MM", "04/01;Odilon\n05/01;Edouard\n01/05;Mai\n", "Edouard"},
         {"month after day", "05/01;X\n01/05;Mai\n", "Mai", 199, 1, 5},
         {"key must match whole", "5/01;X\n 05/01;Y\n05/01 ;Z\n05/010;W\n", NotFound},
-        {"joined in file order, semicolons kept", "05/01;X, Y\n05/01\n06/01;Q\n05/01;a;b\n", "X, Ya;b"},
+        {"joined in file order, semicolons kept", "05/01;X, Y\n05/01\n06/01;Q\n05/01;a;b\n",
+         "X, Ya;b"},
         {"last line without line end", "04/01;A\n05/01;B", "B"},
         {"150 fits, 60 is skipped, 20 still fits",
          "05/01;" + std::string(150, 'a') + "\n05/01;" + std::string(60, 'b') + "\n05/01;" +
@@ -95,7 +98,8 @@ TEST(Calendar, NameDaysJoinTheLinesOfTheDayBelowTheCapacity) {
         EXPECT_EQ(c.Text, LookUp(c.File, c.Capacity, c.Day, c.Month));
     }
     for (size_t capacity : {0, 20, 199}) // no file at all
-        EXPECT_EQ(std::string(NotFound, std::min<size_t>(capacity, 27)), LookUp("", capacity, 5, 1, false));
+        EXPECT_EQ(std::string(NotFound, std::min<size_t>(capacity, 27)),
+                  LookUp("", capacity, 5, 1, false));
 }
 
 } // namespace

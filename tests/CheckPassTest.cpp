@@ -60,57 +60,64 @@ struct Scenario {
     const char* Zone = "Europe/Paris";
 };
 
+Scenario Case(const char* name, const char* now, const char* when, uint8_t type, int32_t everyDays,
+              std::vector<Answer> answers, const char* after, int ticks = 1,
+              const char* zone = "Europe/Paris") {
+    return {name, now, when, type, everyDays, std::move(answers), after, ticks, zone};
+}
+
 const char* const NewYork = "America/New_York";
 const char* const EndOfTime = "2038-01-19 04:14:07"; // INT32_MAX in Paris
 
 const Scenario Scenarios[] = {
-    {"RappelOnNewYearsEveGivesOneMinutePastMidnight", "2026-12-31 23:59:30", "2026-12-31 23:59:20",
-     atOnce, 0, {{RingRemindTomorrow}}, "2027-01-01 00:01:30"},
-    {"RappelDansNinetyMinutes", "2026-03-10 14:20:05", "2026-03-10 14:20:04", atOnce, 0,
-     {{RingRemindIn, "90", Minutes}}, "2026-03-10 15:50:05"},
-    {"UnknownResultIsTreatedAsValider", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
-     {{-1, "5", Days}}, nullptr},
-    {"NegativeDelayRingsAgainInTheSamePass", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
-     {{RingRemindIn, "-5", Minutes}, Ack}, nullptr},
-    {"DelayFillingTheWholeFieldIsReadToItsEnd", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
-     {{RingRemindIn, "9999", Minutes}}, "2026-06-08 07:39:00"},
-    {"DelayIsAddedToEveryTickedUnit", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
-     {{RingRemindIn, "2", Days | Hours | Minutes}}, "2026-06-03 11:02:00"},
-    {"MonthlyFromJan31RollsToMarch3", "2003-02-01 08:00", "2003-01-31 07:00", atMonthly, 0, {Ack},
-     "2003-03-03 07:00:00"},
-    {"MonthlyMissedForMonthsRingsOnceAndCatchesUp", "2026-09-20 12:00", "2026-01-10 18:00",
-     atMonthly, 0, {Ack}, "2026-10-10 18:00:00"},
-    {"YearlyTwoYearsOverdueStepsOnceAndRingsAgainNextTick", "2026-07-01 12:00",
-     "2024-05-04 09:30", atYearly, 0, {Ack, Ack}, "2026-05-04 09:30:00", 2},
-    {"YearlyOnFebruary29BecomesMarch1", "2024-03-01 00:00", "2024-02-29 08:00", atYearly, 0, {Ack},
-     "2025-03-01 08:00:00"},
-    {"DailyMissedOnAnEarlierDayMovesOnSilently", "2026-04-08 10:00", "2026-04-07 09:00",
-     atEveryDays, 1, {}, "2026-04-09 09:00:00"},
-    {"DailyDueEarlierTodayRings", "2026-04-08 10:00", "2026-04-08 09:00", atEveryDays, 1, {Ack},
-     "2026-04-09 09:00:00"},
-    {"DailyComparesTheDayOfTheMonthOnly", "2026-04-06 10:00", "2026-03-06 09:00", atEveryDays, 1,
-     {Ack}, "2026-04-07 09:00:00"},
-    {"ZeroIntervalStepsTwelveHours", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays, 0, {Ack},
-     "2026-04-09 08:00:00"},
-    {"WeeklyMovesToTheFirstFutureMondayAtTheSameHour", "2026-02-19 12:00", "2026-02-02 18:45",
-     atEveryDays, 7, {Ack}, "2026-02-23 18:45:00"},
+    Case("RappelOnNewYearsEveGivesOneMinutePastMidnight", "2026-12-31 23:59:30",
+         "2026-12-31 23:59:20", atOnce, 0, {{RingRemindTomorrow}}, "2027-01-01 00:01:30"),
+    Case("RappelDansNinetyMinutes", "2026-03-10 14:20:05", "2026-03-10 14:20:04", atOnce, 0,
+         {{RingRemindIn, "90", Minutes}}, "2026-03-10 15:50:05"),
+    Case("UnknownResultIsTreatedAsValider", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
+         {{-1, "5", Days}}, nullptr),
+    Case("NegativeDelayRingsAgainInTheSamePass", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
+         {{RingRemindIn, "-5", Minutes}, Ack}, nullptr),
+    Case("DelayFillingTheWholeFieldIsReadToItsEnd", "2026-06-01 09:00", "2026-06-01 08:59", atOnce,
+         0, {{RingRemindIn, "9999", Minutes}}, "2026-06-08 07:39:00"),
+    Case("DelayIsAddedToEveryTickedUnit", "2026-06-01 09:00", "2026-06-01 08:59", atOnce, 0,
+         {{RingRemindIn, "2", Days | Hours | Minutes}}, "2026-06-03 11:02:00"),
+    Case("MonthlyFromJan31RollsToMarch3", "2003-02-01 08:00", "2003-01-31 07:00", atMonthly, 0,
+         {Ack}, "2003-03-03 07:00:00"),
+    Case("MonthlyMissedForMonthsRingsOnceAndCatchesUp", "2026-09-20 12:00", "2026-01-10 18:00",
+         atMonthly, 0, {Ack}, "2026-10-10 18:00:00"),
+    Case("YearlyTwoYearsOverdueStepsOnceAndRingsAgainNextTick", "2026-07-01 12:00",
+         "2024-05-04 09:30", atYearly, 0, {Ack, Ack}, "2026-05-04 09:30:00", 2),
+    Case("YearlyOnFebruary29BecomesMarch1", "2024-03-01 00:00", "2024-02-29 08:00", atYearly, 0,
+         {Ack}, "2025-03-01 08:00:00"),
+    Case("DailyMissedOnAnEarlierDayMovesOnSilently", "2026-04-08 10:00", "2026-04-07 09:00",
+         atEveryDays, 1, {}, "2026-04-09 09:00:00"),
+    Case("DailyDueEarlierTodayRings", "2026-04-08 10:00", "2026-04-08 09:00", atEveryDays, 1, {Ack},
+         "2026-04-09 09:00:00"),
+    Case("DailyComparesTheDayOfTheMonthOnly", "2026-04-06 10:00", "2026-03-06 09:00", atEveryDays,
+         1, {Ack}, "2026-04-07 09:00:00"),
+    Case("ZeroIntervalStepsTwelveHours", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays, 0,
+         {Ack}, "2026-04-09 08:00:00"),
+    Case("WeeklyMovesToTheFirstFutureMondayAtTheSameHour", "2026-02-19 12:00", "2026-02-02 18:45",
+         atEveryDays, 7, {Ack}, "2026-02-23 18:45:00"),
     // Daylight saving begins on 29 March in Paris and on 8 March in New York.
-    {"MonthlyAcrossTheSpringChangeKeepsTheLocalHour", "2026-03-20 12:00", "2026-03-15 10:00",
-     atMonthly, 0, {Ack}, "2026-04-15 10:00:00"},
-    {"WeeklyAcrossTheSpringChangeKeepsTheLocalHour", "2026-03-10 12:00", "2026-03-02 09:00",
-     atEveryDays, 7, {Ack}, "2026-03-16 09:00:00", 1, NewYork},
+    Case("MonthlyAcrossTheSpringChangeKeepsTheLocalHour", "2026-03-20 12:00", "2026-03-15 10:00",
+         atMonthly, 0, {Ack}, "2026-04-15 10:00:00"),
+    Case("WeeklyAcrossTheSpringChangeKeepsTheLocalHour", "2026-03-10 12:00", "2026-03-02 09:00",
+         atEveryDays, 7, {Ack}, "2026-03-16 09:00:00", 1, NewYork),
     // 01:00 to 02:00 happens twice that night: three hours later is 02:30.
-    {"RappelDansHoursCountsRealTimeAcrossTheAutumnChange", "2026-11-01 00:30", "2026-11-01 00:29",
-     atOnce, 0, {{RingRemindIn, "3", Hours}}, "2026-11-01 02:30:00", 1, NewYork},
+    Case("RappelDansHoursCountsRealTimeAcrossTheAutumnChange", "2026-11-01 00:30",
+         "2026-11-01 00:29", atOnce, 0, {{RingRemindIn, "3", Hours}}, "2026-11-01 02:30:00", 1,
+         NewYork),
     // Stored records that could hang, overflow or wrap the pass.
-    {"NegativeIntervalStepsLikeZero", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays, -3,
-     {Ack}, "2026-04-09 08:00:00"},
-    {"HugeIntervalRestsAtTheEndOfTime", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays,
-     INT32_MAX, {Ack}, EndOfTime},
-    {"PostponementPast2038RestsAtTheEndOfTime", "2038-01-19 04:12:27", "2038-01-19 04:12:22", atOnce, 0,
-     {{RingRemindIn, "999", Days}}, EndOfTime},
-    {"UnknownTypeStaysDueAndRingsAtEveryPass", "2026-04-08 21:00", "2026-04-08 20:59", 9, 0,
-     {Ack, Ack}, "2026-04-08 20:59:00", 2},
+    Case("NegativeIntervalStepsLikeZero", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays, -3,
+         {Ack}, "2026-04-09 08:00:00"),
+    Case("HugeIntervalRestsAtTheEndOfTime", "2026-04-08 21:00", "2026-04-08 08:00", atEveryDays,
+         INT32_MAX, {Ack}, EndOfTime),
+    Case("PostponementPast2038RestsAtTheEndOfTime", "2038-01-19 04:12:27", "2038-01-19 04:12:22",
+         atOnce, 0, {{RingRemindIn, "999", Days}}, EndOfTime),
+    Case("UnknownTypeStaysDueAndRingsAtEveryPass", "2026-04-08 21:00", "2026-04-08 20:59", 9, 0,
+         {Ack, Ack}, "2026-04-08 20:59:00", 2),
 };
 
 TEST_F(CheckPass, DueRecordRingsThenMovesOnOrLeaves) {
@@ -181,8 +188,9 @@ TEST_F(CheckPass, AnswerIsNotCarriedOverWithoutTheBox) {
     Add(Local(2026, 5, 31, 8, 30), "chaque jour", atEveryDays, 1);
     Ringer.Script = {{RingRemindTomorrow}};
     Tick();
-    EXPECT_EQ((std::vector<std::string>{"2026-06-02 00:01:00 un", "2026-06-02 08:30:00 chaque jour"}),
-              SortedSchedule());
+    EXPECT_EQ(
+        (std::vector<std::string>{"2026-06-02 00:01:00 un", "2026-06-02 08:30:00 chaque jour"}),
+        SortedSchedule());
 }
 
 // The for-all mode ends with its pass; every dialog opens on "1", "Heures" and
@@ -230,7 +238,8 @@ TEST_F(CheckPass, TimerIsStoppedForThePassAndRestartedAfterIt) {
     Ringer.OnShow = [&] { EXPECT_EQ("kill 1", Timer.Calls.back()); };
     Tick();
     EXPECT_EQ((std::vector<std::string>{"set 1 30000", "kill 1", "set 1 30000"}), Timer.Calls);
-    EXPECT_EQ(std::vector<std::string>{"now"}, List.Texts()) << "due only once the clock has passed it";
+    EXPECT_EQ(std::vector<std::string>{"now"}, List.Texts())
+        << "due only once the clock has passed it";
 }
 
 TEST_F(CheckPass, OpenSummaryHoldsTheRingUntilItCloses) {

@@ -16,7 +16,7 @@ using namespace vobrik::test;
 struct ParseCase {
     std::vector<std::string> Args;
     const char* Command; // when accepted: the command's option, "help", or null
-    const char* Error; // part of the usage message, null when accepted
+    const char* Error;   // part of the usage message, null when accepted
 };
 
 TEST(CommandLine, OptionsAreReadOrRefusedWithAUsageError) {
@@ -53,7 +53,8 @@ TEST(CommandLine, OptionsAreReadOrRefusedWithAUsageError) {
         {{"--every", "3"}, nullptr, "--every » ne va qu'avec --add"},
         {{"--list", "--tsv", "--json"}, nullptr, "--json » ne va pas avec « --tsv"},
         {{"--add", "m", "--at", "2027-01-05 10:00", "--monthly", "--every", "2"},
-         nullptr, "ne va pas avec"},
+         nullptr,
+         "ne va pas avec"},
         {{"--add", "m", "--at", "2027-01-05 10:00", "--every", "0"}, nullptr, "1 à 999"},
         {{"--list", "--at", "2027-01-05 10:00"}, nullptr, "ne va pas avec --list"},
         {{"--list", "--delete", "3"}, nullptr, "une seule commande"},

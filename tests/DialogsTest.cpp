@@ -63,11 +63,12 @@ class EditAlarm : public ::testing::Test, protected TCoreRig {
 TEST_F(EditAlarm, ReminderOpensWithItsOwnValuesAndTheLastTypeCheckedWins) {
     TAlarm& alarm = Add(Local(2003, 1, 5, 8, 30, 12), "Loyer", atMonthly, 7);
     Dialog.Script.push_back([](TAlarmEditXfer& xfer) {
-        const std::string shown = Text(xfer.Message) + " " + Text(xfer.Day) + "/" + Text(xfer.Month) +
-                                  "/" + Text(xfer.Year) + " " + Text(xfer.Hour) + ":" +
-                                  Text(xfer.Minute) + " " + std::to_string(xfer.TypeOnce) +
-                                  std::to_string(xfer.TypeMonthly) + std::to_string(xfer.TypeYearly) +
-                                  std::to_string(xfer.TypeEveryDays) + " " + Text(xfer.EveryDaysText);
+        const std::string shown =
+            Text(xfer.Message) + " " + Text(xfer.Day) + "/" + Text(xfer.Month) + "/" +
+            Text(xfer.Year) + " " + Text(xfer.Hour) + ":" + Text(xfer.Minute) + " " +
+            std::to_string(xfer.TypeOnce) + std::to_string(xfer.TypeMonthly) +
+            std::to_string(xfer.TypeYearly) + std::to_string(xfer.TypeEveryDays) + " " +
+            Text(xfer.EveryDaysText);
         EXPECT_EQ("Loyer 5/1/2003 8:30 0100 7", shown);
         xfer.TypeOnce = 1;
         xfer.TypeYearly = 1;

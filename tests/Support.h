@@ -135,7 +135,9 @@ struct FaultyFileOps : IFileOps {
     size_t WriteLimit = 0;    // bytes a write stores at most, as a disk under pressure may; 0: all
     bool Sync = true;         // false skips the syncs, which only slow a fuzzer
 
-    void FailNext(TCall call, int error = EIO) { FailCall = call, FailAt = Counts[call], FailErrno = error; }
+    void FailNext(TCall call, int error = EIO) {
+        FailCall = call, FailAt = Counts[call], FailErrno = error;
+    }
     int Open(const char* path, int flags, mode_t mode) override {
         return Fails(OpenCall) ? -1 : SystemFileOps().Open(path, flags, mode);
     }
@@ -146,7 +148,9 @@ struct FaultyFileOps : IFileOps {
         size = WriteLimit != 0 && size > WriteLimit ? WriteLimit : size;
         return Fails(WriteCall) ? -1 : SystemFileOps().Write(fd, buffer, size);
     }
-    int Fsync(int fd) override { return Fails(FsyncCall) ? -1 : Sync ? SystemFileOps().Fsync(fd) : 0; }
+    int Fsync(int fd) override {
+        return Fails(FsyncCall) ? -1 : Sync ? SystemFileOps().Fsync(fd) : 0;
+    }
     int Close(int fd) override {
         const bool fail = Fails(CloseCall); // the descriptor is released all the same, as on Linux
         const int saved = errno, rc = SystemFileOps().Close(fd);
@@ -156,7 +160,9 @@ struct FaultyFileOps : IFileOps {
     int Rename(const char* from, const char* to) override {
         return Fails(RenameCall) ? -1 : SystemFileOps().Rename(from, to);
     }
-    int Unlink(const char* path) override { return Fails(UnlinkCall) ? -1 : SystemFileOps().Unlink(path); }
+    int Unlink(const char* path) override {
+        return Fails(UnlinkCall) ? -1 : SystemFileOps().Unlink(path);
+    }
 
   private:
     bool Fails(TCall call) {
@@ -178,7 +184,9 @@ struct FakeSummaryOwner : IResWinOwner {
 struct FakeResWinShell : IResWinShell {
     int32_t OuterWidth = 400, OuterHeight = 200, FrameWidth = 2, FrameHeight = 2;
     int Calls = 0;
-    TRect GetClientRect() override { return {0, 0, OuterWidth - FrameWidth, OuterHeight - FrameHeight}; }
+    TRect GetClientRect() override {
+        return {0, 0, OuterWidth - FrameWidth, OuterHeight - FrameHeight};
+    }
     void SetWindowPos(int32_t, int32_t, int32_t width, int32_t height) override {
         OuterWidth = width, OuterHeight = height, ++Calls;
     }
@@ -249,13 +257,15 @@ inline std::vector<unsigned char> ReadBytes(const std::string& path) {
 inline std::vector<unsigned char> FileImage(const std::vector<TAlarm>& alarms) {
     std::vector<unsigned char> bytes(alarms.size() * AlarmRecordSize);
     for (size_t i = 0; i < alarms.size(); ++i)
-        EncodeAlarm(alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(&bytes[i * AlarmRecordSize]));
+        EncodeAlarm(alarms[i], *reinterpret_cast<unsigned char(*)[AlarmRecordSize]>(
+                                   &bytes[i * AlarmRecordSize]));
     return bytes;
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // A reminder table and its check pass on fakes, the file in a temporary

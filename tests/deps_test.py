@@ -7,7 +7,7 @@ import glob, os, re, shutil, subprocess, sys
 source, build = sys.argv[1], sys.argv[2]
 PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "convert",
             "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
-            "dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "man"]
+            "dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "man", "clang-format"]
 MODULES = ["Xlib", "gi"]  # Debian's Python modules the GUI tests import
 
 

@@ -1,18 +1,18 @@
 #include "app/wx/VobrikDlgClient.h"
 
+#include "app/wx/VobrikApp.h"
 #include "cli/ListText.h"
 #include "cli/RunCommand.h"
-#include "app/wx/VobrikApp.h"
 #include "core/LocalTime.h"
 #include "dialogs/wx/AlarmCheckDlg.h"
+#include "platform/CommandSocket.h"
 #include "platform/ControlIds.h"
 #include "platform/ResponseTable.h"
-#include "platform/CommandSocket.h"
 #include "platform/SingleInstance.h"
+#include "platform/Text1252.h"
 #include "platform/wx/Application.h"
 #include "summary/SummaryLines.h"
 #include "summary/wx/SummaryPopup.h"
-#include "platform/Text1252.h"
 
 #include <cstring>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "app/StartUp.h"
-#include "cli/CommandLine.h"
 #include "app/wx/VobrikApp.h"
+#include "cli/CommandLine.h"
 #include "core/Services.h"
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
@@ -21,8 +21,7 @@ namespace {
 constexpr const char* StartCaption = "Erreur";
 constexpr int StartingCopyWaitMs = 3000;
 constexpr const char* LockFailedText = "Impossible d'initialiser l'instance du Mutex";
-constexpr const char* AlreadyRunningText =
-    "Vobrik déja en mémoire ou lancement vérouillé !";
+constexpr const char* AlreadyRunningText = "Vobrik déja en mémoire ou lancement vérouillé !";
 
 // The lock, once any copy that holds it has been asked to come forward. A copy
 // that has just taken the lock may not answer lookups yet, and a command from
@@ -35,7 +34,8 @@ TLockResult TakeProgramLock() {
         const TLockResult lock = CreateNamedLock("VobrikMutex");
         if (lock != TLockResult::AlreadyExists || waited >= StartingCopyWaitMs) {
             if (lock == TLockResult::AlreadyExists)
-                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
+                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(),
+                                       StartCaption, MB_OK);
             return lock;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
@@ -63,7 +63,8 @@ bool TakeFolder(TFolderGuard& guard) {
             // A copy of another session: it comes forward on its own screen,
             // which may not be this one, so the user is told here too.
             if (BringCopyForward(address)) {
-                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
+                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(),
+                                       StartCaption, MB_OK);
                 return false;
             }
             break;

@@ -113,7 +113,8 @@ void Name(wxWindow* panel, wxWindow* control) {
 
 void NameControlsForScreenReaders(wxWindow* panel) {
     for (wxWindow* child : panel->GetChildren()) {
-        if (dynamic_cast<wxTextCtrl*>(child) != nullptr || dynamic_cast<wxListBox*>(child) != nullptr)
+        if (dynamic_cast<wxTextCtrl*>(child) != nullptr ||
+            dynamic_cast<wxListBox*>(child) != nullptr)
             Name(panel, child);
         else if (dynamic_cast<wxRadioButton*>(child) != nullptr && !child->IsShown())
             if (AtkObject* hidden = AccessibleOf(child))

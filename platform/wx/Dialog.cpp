@@ -13,12 +13,12 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/radiobut.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/radiobut.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -59,7 +59,6 @@ void FocusFirstControl(wxWindow* panel) {
             return;
         }
 }
-
 
 } // namespace
 
@@ -302,6 +301,5 @@ bool TDialog::PreProcessMsg(TMessage& msg) {
     }
     return false;
 }
-
 
 } // namespace vobrik

@@ -12,12 +12,12 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/radiobut.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/radiobut.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -173,6 +173,5 @@ void TFrameWindow::ClientEnded() {
     if (auto* frame = dynamic_cast<wxFrame*>(GetHandle()))
         frame->Close();
 }
-
 
 } // namespace vobrik

@@ -12,12 +12,12 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/radiobut.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/radiobut.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -57,7 +57,6 @@ unsigned VirtualKeyOf(const wxKeyEvent& event) {
         return 0x10000u + static_cast<unsigned>(code);
     }
 }
-
 
 namespace {
 
@@ -297,6 +296,5 @@ bool TWindow::KillTimer(unsigned id) {
     found->second->Stop();
     return true;
 }
-
 
 } // namespace vobrik

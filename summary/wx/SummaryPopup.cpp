@@ -1,12 +1,12 @@
 #include "summary/wx/SummaryPopup.h"
 
 #include "core/LocalTime.h"
-#include "platform/wx/Application.h"
 #include "platform/RecordingDC.h"
 #include "platform/Text1252.h"
 #include "platform/wx/Accessible.h"
-#include "platform/wx/WxDC.h"
+#include "platform/wx/Application.h"
 #include "platform/wx/Window.h"
+#include "platform/wx/WxDC.h"
 #include "platform/wx/WxText.h"
 
 #include <wx/dcclient.h>
