@@ -136,6 +136,22 @@ TEST_F(AlarmTable, ASaveAppliesItsChangesToAFileChangedBehindIt) {
     EXPECT_EQ(MaxReadSize + 1, fs::file_size(File));
 }
 
+// Twins are counted one by one: the merge takes away the one this table
+// deleted, not both. A damaged file is kept aside once, not at every save.
+TEST_F(AlarmTable, TwinsMergeOneByOneAndADamagedFileIsKeptAsideOnce) {
+    std::vector<unsigned char> damaged = Images({{10, "a"}, {10, "a"}, {20, "b"}});
+    damaged.push_back(1);
+    Load(damaged);
+    WriteBytes(File, Images({{10, "a"}, {10, "a"}, {20, "b"}, {5, "x"}}));
+    List.Selected = 1;
+    Table.DeleteSelectedAlarm();
+    Table.SaveAlarms();
+    EXPECT_EQ((std::vector<std::string>{"x", "a", "b"}), List.Texts());
+    EXPECT_EQ(1, std::count_if(Messages.Log.begin(), Messages.Log.end(), [](const std::string& m) {
+                  return m.find("tel quel") != std::string::npos;
+              }));
+}
+
 TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
     std::vector<TAlarm> alarms(103);
     for (int i = 0; i < 103; ++i)

@@ -71,7 +71,7 @@ TEST_F(ICalendar, EachShapeBecomesItsReminder) {
          "2028-02-29 09:00", atYearly, 0},
         {"DTSTART:20261201T000000Z\nRRULE:FREQ=HOURLY;INTERVAL=12", "2026-12-01 13:00", atEveryDays,
          0},
-        {"DUE:20270301T100000Z", "2027-03-01 11:00", atOnce, 0, "Rendez-vous", "Rendez-vous",
+        {"DUE:20270301T100000Z", "2027-03-01 11:00", atOnce, 0, "Rendez-vous", "Rendez-\n\tvous",
          "VTODO"},
         {"DTSTART:20270101T080000\nDESCRIPTION:Ligne 1\\nLigne 2 α " + x200, "2027-01-01 08:00",
          atOnce, 0, "Ligne 1 Ligne 2 ? " + x200.substr(19), ""},
@@ -208,13 +208,17 @@ TEST(CalendarCommands, RunningCopyReadsTheTerminalsFileAndKeepsTheLimit) {
     test::FakeMessages messages;
     test::FakeClock clock;
     TAlarmTable table(list, messages, clock, SystemFileOps(), dir.Path("ALARMS.VBK"));
-    while (table.AlarmCount < TAlarmTable::MaxAlarms - 1)
+    // One of the two identical events is there already; the other comes in.
+    const std::string twin = Event("DTSTART:20300101T080000Z");
+    while (table.AlarmCount < TAlarmTable::MaxAlarms - 2)
         table.Append(TAlarm());
-    Write(dir.Path("in.ics"),
-          Calendar(Event("DTSTART:20300101T080000Z") + Event("DTSTART:20300102T080000Z")));
+    table.Append(ImportICalendar(Calendar(twin), 0).Alarms.at(0));
+    Write(dir.Path("in.ics"), Calendar(twin + twin + Event("DTSTART:20300102T080000Z")));
     const TReply reply = AnswerFromRunningCopy(table, dir.Root(), {"--import-ics", "in.ics"});
     EXPECT_EQ(ExitDone, reply.Code);
-    EXPECT_EQ("1 alarme importée, 0 événement ignoré\n", reply.Out);
+    EXPECT_EQ("1 alarme importée, 1 alarme déjà présente, 0 événement ignoré :\n"
+              "  « Rendez-vous » : déjà présente\n",
+              reply.Out);
     EXPECT_EQ("vobrik : 1 alarme laissée de côté : Vobrik ne garde que 100 alarmes.\n", reply.Err);
     EXPECT_EQ(size_t{100} * AlarmRecordSize, test::ReadBytes(dir.Path("ALARMS.VBK")).size());
     const TReply add =

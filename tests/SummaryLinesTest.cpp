@@ -1,9 +1,13 @@
 #include "summary/SummaryLines.h"
 
+#include "platform/RecordingDC.h"
+#include "summary/ResWin.h"
+
 #include "Support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,6 +62,28 @@ TEST_F(SummaryLines, EachReminderIsListedUnderTodayOrTomorrowInTableOrder) {
     const TSummaryLists lists = BuildSummaryLines(Table, now);
     EXPECT_EQ(today, Texts(lists.Today.get()));
     EXPECT_EQ(tomorrow, Texts(lists.Tomorrow.get()));
+}
+
+// The summary opens as high as both days need, tomorrow's reminders too: its
+// first paint fits, and the window does not jump.
+TEST_F(SummaryLines, TheSummaryOpensAsHighAsBothDaysNeed) {
+    const int32_t now = Local(2026, 5, 1, 9, 0);
+    for (int i = 0; i < 3; ++i) {
+        Add(Local(2026, 5, 1, 10 + i, 0), "aujourd'hui");
+        Add(Local(2026, 5, 2, 10 + i, 0), "demain");
+    }
+    FakeSummaryOwner owner;
+    FakeResWinShell shell;
+    TResWin win(&owner);
+    win.Attr = {100, 100, 400, 200};
+    win.NameDays = [](IMessages&, int32_t, char* out, size_t) { std::strcpy(out, "Judith"); };
+    TSummaryLists lists = BuildSummaryLines(Table, now);
+    win.TodayLines = std::move(lists.Today);
+    win.TomorrowLines = std::move(lists.Tomorrow);
+    win.SetupWindow(shell);
+    TRecordingDC dc;
+    win.Paint(dc, now);
+    EXPECT_EQ(1, shell.Calls) << "opened " << shell.OuterHeight << " high, then grown";
 }
 
 // Midnight is taken on the clock of the day it belongs to, so a day next to a

@@ -59,6 +59,9 @@ def keys_hold(s, folder, **env):
         code, out, err = run(s, "--add", name, "--at", "2031-01-07 10:00", "--dir", folder, **env)
         assert code == 0 and re.fullmatch(r"[0-9a-f]{8}\n", out), (code, out, err)
         keys.append(out.strip())
+    # At the same minute, --next names the reminder --list shows first.
+    first = run(s, "--list", "--tsv", "--dir", folder, **env)[1].splitlines()[0].split("\t")[-1]
+    assert run(s, "--next", "--dir", folder, **env)[1].endswith(f" {first}\n"), first
     for key in keys[:2]:
         assert run(s, "--delete", key.upper(), "--dir", folder, **env) == (0, "", "")
     code, _, err = run(s, "--delete", keys[0], "--dir", folder, **env)
@@ -106,6 +109,10 @@ def test_commands_work_on_the_folder_without_a_copy(s):
         code, _, err = run(s, "--list", "--dir", folder)
         assert code == 1 and said in err, err
     assert run(s, *ADD, "--dir", "absent")[0] == 1 and not os.path.exists(s.path("absent"))
+    # The first calendar of a brand-new account makes its folder.
+    fresh = {"XDG_DATA_HOME": os.path.join(s.root, "fresh")}
+    ics = b"BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART:20310101T080000Z\nSUMMARY:Neuf\nEND:VEVENT\nEND:VCALENDAR\n"
+    assert run(s, "--import-ics", "-", input=ics, **fresh)[0] == 0 and "Neuf" in run(s, "--list", **fresh)[1]
 
 
 @cli_test("DatesAUserMeans")
@@ -162,6 +169,13 @@ def test_commands_go_to_the_running_copy(s):
     assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?", "Depuis cron", "Ensuite",
                                               "Sauvegarde"]
     assert copy.poll() is None
+    # Killed outright, the copy leaves its socket behind: a command works on
+    # the folder, and the next copy answers in its place.
+    copy.kill()
+    copy.wait()
+    assert "(Vobrik n'est pas lanc\u00e9)" in run(s, "--list")[1]
+    s.start("HIDE")
+    wait_for(lambda: "(Vobrik lanc\u00e9)" in run(s, "--list")[1], "the next copy to answer")
 
 
 def mode(path):
