@@ -329,6 +329,10 @@ std::string FrenchError(int error) {
         return "descripteur fermé";
     case EPIPE:
         return "tube fermé";
+    case ELOOP:
+        return "trop de liens symboliques";
+    case ENOTDIR:
+        return "un élément du chemin n'est pas un dossier";
     default:
         return "erreur " + std::to_string(error) + " (" + std::strerror(error) + ")";
     }

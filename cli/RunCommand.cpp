@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -70,6 +71,21 @@ std::string Absolute(const std::string& path, const std::string& cwd) {
 
 namespace {
 
+// Why a reminder folder cannot be worked on, empty when it can: it must be a
+// folder this user may enter and read.
+std::string FolderProblem(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return errno == ENOENT
+                   ? "le dossier " + folder + " n'existe pas"
+                   : "le dossier " + folder + " n'est pas accessible : " + FrenchError(errno);
+    if (!S_ISDIR(st.st_mode))
+        return "le dossier " + folder + " n'est pas un dossier";
+    if (::access(folder.c_str(), R_OK | X_OK) != 0)
+        return "le dossier " + folder + " n'est pas accessible : " + FrenchError(errno);
+    return {};
+}
+
 bool SameFolder(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
@@ -89,7 +105,7 @@ TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
 }
 
 TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
-                             const std::vector<std::string>& args) {
+                             const std::vector<std::string>& args, bool busy) {
     TRequest request;
     TReply reply;
     if (!ParseCommandLine(args, request, reply))
@@ -100,8 +116,26 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lancé sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    TCommandContext context{table, here + "/" + table.FileName() + " (Vobrik lancé)", cwd};
-    return RunTableCommand(context, request);
+    const std::string shown = here + "/" + table.FileName() + " (Vobrik lancé)";
+    if (!busy) {
+        TCommandContext context{table, shown, cwd};
+        return RunTableCommand(context, request);
+    }
+    // A window waits for an answer (a ring, the editor, a question) and holds
+    // the table until it closes, maybe for hours: the command is answered at
+    // once from the file, which the copy holds the guard of, and the table
+    // takes the change at its next save or once the window closes.
+    TNoList list;
+    TCapturedMessages messages;
+    TSystemClock clock;
+    TAlarmTable file(list, messages, clock, SystemFileOps(), table.FileName());
+    if (file.LoadAlarms() == TLoadResult::OpenFailed)
+        return Refusal(ExitRefused, "impossible de lire " + here + "/" + table.FileName() + " : " +
+                                        FrenchError(errno));
+    TCommandContext context{file, shown, cwd};
+    reply = RunTableCommand(context, request);
+    reply.Err = messages.Text + reply.Err;
+    return reply;
 }
 
 std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
@@ -109,13 +143,7 @@ std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload,
     std::vector<std::string> args;
     if (!DecodeRequest(payload, cwd, args))
         return EncodeReply(Refusal(ExitUsage, "requête illisible"));
-    // A ring or the editor may stay open for hours: a script is better told
-    // at once than kept waiting, and the table is in use until it closes.
-    if (busy)
-        return EncodeReply(Refusal(ExitRefused, "Vobrik est occupé : une de ses fenêtres attend "
-                                                "une réponse (alarme, éditeur ou message) ; "
-                                                "réessayez une fois fermée"));
-    return EncodeReply(AnswerFromRunningCopy(table, cwd, args));
+    return EncodeReply(AnswerFromRunningCopy(table, cwd, args, busy));
 }
 
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {
@@ -133,7 +161,8 @@ TReply RunInFolder(const TRequest& request, const std::string& folder, const std
     TSystemClock clock;
     TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
-        return Refusal(ExitRefused, "impossible de lire " + table.FileName());
+        return Refusal(ExitRefused,
+                       "impossible de lire " + table.FileName() + " : " + FrenchError(errno));
     TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lancé)", cwd};
     TReply reply = RunTableCommand(context, request);
     reply.Err = messages.Text + reply.Err;
@@ -175,16 +204,18 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
             return *reply;
 
     const std::string folder = RequestFolder(request, cwd);
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error) || ::access(folder.c_str(), X_OK) != 0) {
-        if (!request.Dir.empty())
-            return Refusal(ExitRefused, "le dossier " + folder +
-                                            " n'existe pas ou n'est pas "
-                                            "accessible");
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 && errno == ENOENT && request.Dir.empty()) {
         if (!request.Command->Writes) // nothing there yet, and nothing to write
             return RunInFolder(request, folder, cwd);
-        std::filesystem::create_directories(folder, error);
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+        // The default folder is made, private; a folder that was there keeps its mode.
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), error);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return Refusal(ExitRefused,
+                           "impossible de créer le dossier " + folder + " : " + FrenchError(errno));
+    } else if (const std::string why = FolderProblem(folder); !why.empty()) {
+        return Refusal(ExitRefused, why);
     }
     // The folder's guard is met by every process that writes it: the copy
     // that holds it answers, a command that holds it is waited for.
@@ -196,10 +227,9 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
         case TFolderGuard::TState::Ours:
             return RunInFolder(request, folder, cwd);
         case TFolderGuard::TState::HeldByCopy:
+        case TFolderGuard::TState::Busy: // a command at work, or a copy on a full disk
             if (std::optional<TReply> reply = AskCopy(address, command))
                 return *reply;
-            break;
-        case TFolderGuard::TState::Busy:
             break;
         case TFolderGuard::TState::Failed:
             // A folder one may read but not write is still listed.

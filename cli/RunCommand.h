@@ -21,12 +21,12 @@ TReply RunTableCommand(TCommandContext& context, const TRequest& request);
 
 // The running copy's side: the arguments sent by a terminal whose current
 // directory was `cwd`, applied to the table kept in this process's current
-// directory.
+// directory; while the copy is busy (a window of its waits for an answer),
+// applied to the table's file instead, never waiting.
 TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
-                             const std::vector<std::string>& args);
+                             const std::vector<std::string>& args, bool busy = false);
 
-// The running copy's answer to an encoded request. A busy copy refuses it:
-// one that has a modal window open, or has not read its reminders yet.
+// The running copy's answer to an encoded request.
 std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy);
 
 // The folder a request works on while no copy runs: --dir, read from `cwd`,

@@ -60,14 +60,18 @@ TAlarmTable::TStamp StampOf(const std::string& path) {
 }
 
 // The records of an image by content, each with how many times it is there.
+std::string ContentKey(const TAlarm& alarm) {
+    unsigned char content[AlarmRecordSize];
+    ContentImage(alarm, content);
+    return std::string(content, content + AlarmRecordSize);
+}
+
 std::map<std::string, int> Contents(const std::vector<unsigned char>& image) {
     std::map<std::string, int> counts;
     for (size_t at = 0; at + AlarmRecordSize <= image.size(); at += AlarmRecordSize) {
         TAlarm alarm;
         DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&image[at]), alarm);
-        unsigned char content[AlarmRecordSize];
-        ContentImage(alarm, content);
-        ++counts[std::string(content, content + AlarmRecordSize)];
+        ++counts[ContentKey(alarm)];
     }
     return counts;
 }
@@ -108,6 +112,7 @@ TReadResult TAlarmTable::ReadFile(const TStamp& stamp) {
     SaveBlocked = read == TReadResult::Failed;
     if (read == TReadResult::Read) {
         Take(contents);
+        Answers.clear();
         RefreshAlarmList();
     }
     return read;
@@ -164,6 +169,12 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
         count -= both;
         kept -= both;
     }
+    const std::map<std::string, int> present = Contents(theirs);
+    for (const TAnswer& answer : Answers)
+        if (present.count(answer.Due) == 0)
+            for (const std::string& made : answer.Made)
+                if (int& count = added[made]; count > 0)
+                    --count;
     std::vector<unsigned char> merged;
     for (size_t at = 0; at + AlarmRecordSize <= theirs.size(); at += AlarmRecordSize) {
         const std::map<std::string, int> one(
@@ -183,7 +194,7 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
     return true;
 }
 
-bool TAlarmTable::KeepDamagedAside() {
+bool TAlarmTable::KeepDamagedAside(std::string& notice) {
     const std::tm local = ToLocal(Clock_.Now());
     char stamp[32];
     std::strftime(stamp, sizeof stamp, ".endommage-%Y%m%d-%H%M%S", &local);
@@ -192,11 +203,9 @@ bool TAlarmTable::KeepDamagedAside() {
         aside = FileName_ + stamp + "-" + std::to_string(n);
     if (!SaveFileAtomically(Files, aside, Damaged.data(), Damaged.size()))
         return false;
-    const std::string text =
-        FileName_ + " n'était pas fait d'alarmes entières (" + std::to_string(Damaged.size()) +
-        " octets) : il est gardé tel quel dans " + aside + " avant d'être réécrit.";
+    notice = FileName_ + " n'était pas fait d'alarmes entières (" + std::to_string(Damaged.size()) +
+             " octets) : il est gardé tel quel dans " + aside + " avant d'être réécrit.";
     Damaged.clear();
-    Messages_->MessageBox(Windows1252FromUtf8(text).c_str(), CapacityCaption, MB_OK);
     return true;
 }
 
@@ -205,14 +214,20 @@ bool TAlarmTable::SaveAlarms() {
     bool ok = !SaveBlocked;
     if (ok && !(StampOf(FileName_) == Stamp))
         ok = MergeWithFile(image);
+    // The user is told of a damaged file once the save is done: a box left
+    // open must not hold back an answered ring.
+    std::string notice;
     if (ok && !Damaged.empty())
-        ok = KeepDamagedAside();
+        ok = KeepDamagedAside(notice);
     if (!ok || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
         Messages_->MessageBox(FileWriteError, ErrorCaption, MB_OK);
         return false;
     }
     Base.assign(image.begin(), image.end());
     Stamp = StampOf(FileName_);
+    Answers.clear();
+    if (!notice.empty())
+        Messages_->MessageBox(Windows1252FromUtf8(notice).c_str(), CapacityCaption, MB_OK);
     return true;
 }
 
@@ -260,6 +275,13 @@ TAlarm* TAlarmTable::Append(const TAlarm& alarm) {
 void TAlarmTable::RemoveByMovingLast(int i) {
     --AlarmCount;
     Alarms[i] = std::move(Alarms[AlarmCount]);
+}
+
+void TAlarmTable::NoteAnswer(const TAlarm& due, const std::vector<TAlarm>& madeOfIt) {
+    TAnswer answer{ContentKey(due), {}};
+    for (const TAlarm& made : madeOfIt)
+        answer.Made.push_back(ContentKey(made));
+    Answers.push_back(std::move(answer));
 }
 
 void TAlarmTable::RemoveAt(int slot) {

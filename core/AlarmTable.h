@@ -60,6 +60,12 @@ class TAlarmTable {
     // a box on the screen; gives the previous receiver.
     IMessages& SwapMessages(IMessages& messages);
 
+    // What the check pass made of a due reminder: its next ring, its
+    // postponement. If someone else took the reminder out of the file
+    // meanwhile, none of it is brought back by the next save: an answer to a
+    // ring never undoes a deletion.
+    void NoteAnswer(const TAlarm& due, const std::vector<TAlarm>& madeOfIt);
+
     // What identifies the file's content on disk: when it differs from what
     // the table last read or wrote, someone else has written the file.
     struct TStamp {
@@ -97,7 +103,13 @@ class TAlarmTable {
     // The bytes of a file read that was not whole records: kept aside, byte
     // for byte, before the file is first rewritten.
     std::vector<unsigned char> Damaged;
-    bool KeepDamagedAside();
+    struct TAnswer {
+        std::string Due;
+        std::vector<std::string> Made;
+    };
+    std::vector<TAnswer> Answers; // since the last save, by content
+    // Copies them beside the file; `notice` says where, for the user.
+    bool KeepDamagedAside(std::string& notice);
 };
 
 } // namespace vobrik

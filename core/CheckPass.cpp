@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <unistd.h>
+#include <vector>
 
 namespace vobrik {
 
@@ -63,6 +64,8 @@ void TAlarmChecker::CheckAlarms() {
             ++i;
             continue;
         }
+        const TAlarm due = alarm;
+        std::vector<TAlarm> made; // what the answer makes of it
 
         // A daily reminder missed on an earlier day (the program was not
         // running) is moved on silently rather than rung late.
@@ -99,12 +102,13 @@ void TAlarmChecker::CheckAlarms() {
                 postponement.When = postponed;
                 postponement.Type = atOnce;
                 postponement.EveryDays = 0;
-                Table.Append(postponement);
+                made.push_back(*Table.Append(postponement));
             } else if (alarm.Type == atOnce) {
                 // No free slot: the one-time record itself becomes the
                 // postponement, so the reminder is neither lost nor duplicated.
                 alarm.When = postponed;
                 alarm.EveryDays = 0;
+                Table.NoteAnswer(due, {alarm});
                 continue;
             } else {
                 lostPostponement = true;
@@ -112,10 +116,13 @@ void TAlarmChecker::CheckAlarms() {
         }
 
         if (alarm.Type == atOnce) {
+            Table.NoteAnswer(due, made);
             Table.RemoveByMovingLast(i);
             continue; // the record moved in is visited in its turn
         }
         Reschedule(alarm);
+        made.push_back(alarm);
+        Table.NoteAnswer(due, made);
         ++i;
     }
 

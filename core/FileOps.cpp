@@ -104,7 +104,9 @@ IFileOps& SystemFileOps() {
 TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
                           std::vector<unsigned char>& contents, size_t maxSize) {
     contents.clear();
-    if (::access(path.c_str(), F_OK) != 0)
+    // Only a name that leads nowhere is no file: a folder that cannot be
+    // searched or a loop of links is a file that cannot be read.
+    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)
         return TReadResult::NoFile;
     // Without O_NONBLOCK, opening a named pipe waits for a writer forever.
     const int fd = files.Open(path.c_str(), O_RDONLY | O_NONBLOCK, 0);

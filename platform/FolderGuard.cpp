@@ -19,6 +19,15 @@
 
 namespace vobrik {
 
+namespace {
+
+std::string FallbackFor(const struct stat& st) {
+    return "@vobrik-" + std::to_string(::geteuid()) + "-" + std::to_string(st.st_dev) + "-" +
+           std::to_string(st.st_ino);
+}
+
+} // namespace
+
 TFolderGuard::~TFolderGuard() {
     Release();
 }
@@ -62,7 +71,15 @@ TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder, std::strin
         return TState::Failed;
     }
     address.assign(text, n > 0 ? static_cast<size_t>(n) : 0);
-    return address.empty() ? TState::Busy : TState::HeldByCopy;
+    if (!address.empty())
+        return TState::HeldByCopy;
+    address = FallbackFor(st);
+    return TState::Busy;
+}
+
+std::string TFolderGuard::FallbackAddress() const {
+    struct stat st {};
+    return Fd >= 0 && ::fstat(Fd, &st) == 0 ? FallbackFor(st) : std::string();
 }
 
 bool TFolderGuard::Announce(const std::string& address) {

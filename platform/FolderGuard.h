@@ -22,11 +22,16 @@ class TFolderGuard {
     TFolderGuard& operator=(const TFolderGuard&) = delete;
 
     // One try. Ours: this process holds the folder. HeldByCopy: `address` is
-    // where the copy holding it answers. Busy: a command holds it, or a copy
-    // that does not answer yet. Failed: errno says why.
+    // where the copy holding it answers. Busy: a command holds it, a copy
+    // that does not answer yet, or a copy that could not write its address
+    // (a full disk) and answers at the fallback address, given in `address`.
+    // Failed: errno says why.
     TState TryTake(const std::string& folder, std::string& address);
     // Writes where this process answers, for the commands that meet the guard.
     bool Announce(const std::string& address);
+    // Where the holder answers when Announce could not write: a name every
+    // process works out from the guard file itself, with nothing written.
+    std::string FallbackAddress() const;
     void Release();
 
   private:

@@ -41,6 +41,7 @@ TVobrikDlgClient::TVobrikDlgClient(TWindow* parent, int resId)
 TVobrikDlgClient::~TVobrikDlgClient() {
     SetTrayChangeHandler(nullptr);
     SetCommandHandler(nullptr);
+    TModalScope::WhenAllClosed(nullptr);
     Shell_NotifyIcon(NIM_DELETE, &TrayData);
     if (IsWindow())
         Destroy(IDCANCEL);
@@ -77,6 +78,11 @@ void TVobrikDlgClient::SetupWindow() {
         if (TableLoaded)
             FileChanged();
         return TableLoaded ? AnswerCommandRequest(Table, command, busy) : std::string();
+    });
+    // What a command wrote while a window waited shows once it has closed.
+    TModalScope::WhenAllClosed([this] {
+        if (TableLoaded)
+            FileChanged();
     });
 
     {

@@ -4,6 +4,7 @@
 #include "core/Services.h"
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
+#include "platform/SearchPath.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
 #include "platform/wx/Application.h"
@@ -13,6 +14,7 @@
 #include <exception>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace vobrik {
 
@@ -42,42 +44,64 @@ TLockResult TakeProgramLock() {
     }
 }
 
+// Why the program does not start, said on the terminal and, for whoever
+// started it from the menu or at log-in, in a box when a display opens.
+int CannotStart(const std::string& why) {
+    std::fprintf(stderr, "vobrik : %s\n", why.c_str());
+    if (StartToolkit())
+        MessageBoxWithoutOwner(Windows1252FromUtf8(why).c_str(), StartCaption, MB_OK);
+    return 1;
+}
+
+// Where this copy answers the commands that meet the folder's guard: a fresh
+// private address, written in the guard; on a full disk, where nothing can be
+// written, the address every process works out from the guard itself.
+bool Listen(TFolderGuard& guard) {
+    const std::string own = NewPrivateAddress();
+    int listener = ListenAt(own);
+    if (listener >= 0 && !guard.Announce(own)) {
+        ::close(listener);
+        listener = ListenAt(guard.FallbackAddress());
+    }
+    ServeAlso(listener);
+    return listener >= 0;
+}
+
+enum class TFolderResult { Taken, OtherCopy, Failed };
+
 // The guard of the folder the program keeps its files in, held for its life
 // and naming where it answers, so that every command for this folder, from
 // whatever environment, comes through it. Another copy that holds the folder
 // (started from another session) is brought forward instead.
-bool TakeFolder(TFolderGuard& guard) {
+TFolderResult TakeFolder(TFolderGuard& guard) {
     constexpr int RetryMs = 10;
     for (int waited = 0; waited < 30000; waited += RetryMs) {
         std::string address;
         switch (guard.TryTake(".", address)) {
-        case TFolderGuard::TState::Ours: {
-            const std::string own = NewPrivateAddress();
-            const int listener = ListenAt(own);
-            if (listener < 0 || !guard.Announce(own))
-                return false;
-            ServeAlso(listener);
-            return true;
-        }
+        case TFolderGuard::TState::Ours:
+            if (Listen(guard))
+                return TFolderResult::Taken;
+            CannotStart("impossible d'écouter les commandes : " + FrenchError(errno));
+            return TFolderResult::Failed;
         case TFolderGuard::TState::HeldByCopy:
+        case TFolderGuard::TState::Busy: // a command at work, or a copy on a full disk
             // A copy of another session: it comes forward on its own screen,
             // which may not be this one, so the user is told here too.
             if (BringCopyForward(address)) {
                 MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(),
                                        StartCaption, MB_OK);
-                return false;
+                return TFolderResult::OtherCopy;
             }
             break;
-        case TFolderGuard::TState::Busy: // a command is at work
-            break;
         case TFolderGuard::TState::Failed:
-            MessageBoxWithoutOwner(LockFailedText, StartCaption, MB_OK);
-            return false;
+            CannotStart("impossible de prendre le verrou du dossier " + CurrentDirectory() + " : " +
+                        FrenchError(errno));
+            return TFolderResult::Failed;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(RetryMs));
     }
-    MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(), StartCaption, MB_OK);
-    return false;
+    CannotStart("le dossier " + CurrentDirectory() + " reste pris par une commande");
+    return TFolderResult::Failed;
 }
 
 int ProgramMain(int argc, char* argv[]) {
@@ -89,14 +113,21 @@ int ProgramMain(int argc, char* argv[]) {
     case TLockResult::Created:
         break;
     case TLockResult::Failed:
+        std::fprintf(stderr, "vobrik : %s (%s)\n", LockFailedText, FrenchError(errno).c_str());
         MessageBoxWithoutOwner(LockFailedText, StartCaption, MB_OK);
-        return 0;
+        return 1;
     case TLockResult::AlreadyExists:
         return 0;
     }
     TFolderGuard folder;
-    if (!TakeFolder(folder))
+    switch (TakeFolder(folder)) {
+    case TFolderResult::Taken:
+        break;
+    case TFolderResult::OtherCopy:
         return 0;
+    case TFolderResult::Failed:
+        return 1;
+    }
 
     TVobrikApp app;
     app.HideOnStart = hide;

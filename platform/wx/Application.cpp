@@ -20,6 +20,7 @@ namespace {
 TApplication* Running = nullptr;
 bool ToolkitRunning = false;
 int ModalDepth = 0;
+std::function<void()> AllClosed; // see TModalScope::WhenAllClosed
 
 // The toolkit wants an application object of its own; the program's is the
 // TApplication, which drives this one.
@@ -89,7 +90,14 @@ TModalScope::TModalScope() {
     ++ModalDepth;
 }
 TModalScope::~TModalScope() {
-    --ModalDepth;
+    if (--ModalDepth == 0 && AllClosed && wxTheApp != nullptr)
+        wxTheApp->CallAfter([] {
+            if (ModalDepth == 0 && AllClosed)
+                AllClosed();
+        });
+}
+void TModalScope::WhenAllClosed(std::function<void()> handler) {
+    AllClosed = std::move(handler);
 }
 int TModalScope::Depth() {
     return ModalDepth;

@@ -6,6 +6,7 @@
 #include "platform/wx/InertCalls.h"
 #include "platform/wx/Window.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -80,6 +81,9 @@ class TModalScope {
     TModalScope(const TModalScope&) = delete;
     TModalScope& operator=(const TModalScope&) = delete;
     static int Depth();
+    // Runs `handler` from the message loop each time the last modal window
+    // has closed: after the code that opened it has gone on, never inside it.
+    static void WhenAllClosed(std::function<void()> handler);
 };
 
 } // namespace vobrik

@@ -13,9 +13,10 @@ import socket
 import stat
 import subprocess
 import sys
+import time
 
 from harness import DEADLINE, faketime, wait_for
-from shell_test import (NO_SUMMARY, QUIT_BUTTON, alarm, gui_test, main, records, started_hidden,
+from shell_test import (ADD_BUTTON, EDITOR_TITLE, NO_SUMMARY, alarm, gui_test, main, records, started_hidden,
                         started_visible)
 
 TESTS = {}  # name: (function, tray host, window manager)
@@ -250,14 +251,41 @@ def test_a_runtime_folder_others_can_write_is_passed_by(s):
     assert os.listdir(os.path.join(shared, "vobrik")) == [] and os.listdir(planted) == []
 
 
-@cli_test("BusyCopyRefusesAndSigtermEndsIt")
-def test_a_copy_with_a_question_open_refuses_at_once_and_sigterm_ends_it(s):
+def doors_open(s, name):
+    """A list and a next are answered at once; ten adds and five deletes at
+    once are all applied and kept."""
+    code, out, _ = run(s, "--list")
+    assert code == 0 and "(Vobrik lanc\u00e9)" in out and run(s, "--next", "--json")[0] == 0, out
+    def at_once(*commands):
+        started = [subprocess.Popen([s.program, *c], env=s.env(), cwd=s.work, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE) for c in commands]
+        done = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in started]
+        assert all(d[2] == 0 for d in done), done
+        return [d[0].decode().strip() for d in done]
+    keys = at_once(*(["--add", f"{name}{i}", "--at", "2031-03-01 08:00"] for i in range(10)))
+    at_once(*(["--delete", key] for key in keys[:5]))
+    assert [m for m in messages(s.read("ALARMS.VBK")) if m.startswith(name)] == [f"{name}{i}" for i in range(5, 10)]
+
+
+@cli_test("DoorsStayOpenWhileAWindowWaits", wm=True)
+def test_commands_are_answered_while_a_ring_or_the_editor_waits(s):
     s.write("VOBRIK.INI", NO_SUMMARY)
+    s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "Sonne"))
     copy = s.start()
-    s.click_dialog_units(started_visible(s, copy), *QUIT_BUTTON)
-    wait_for(lambda: s.windows_named("Confirmation", copy), "the quit question")
-    code, _, err = run(s, *ADD)
-    assert code == 1 and "Vobrik est occup\u00e9" in err and s.read("ALARMS.VBK") is None, err
+    frame = started_visible(s, copy)
+    s.ring_dialog(copy)
+    doors_open(s, "ring")
+    # Deleted from the terminal while it rings: the answer does not bring it back.
+    key = next(line.split("\t")[0] for line in run(s, "--list", "--tsv")[1].splitlines() if "Sonne" in line)
+    assert run(s, "--delete", key)[0] == 0
+    s.answer_ring(copy, "alt+r")
+    s.sync_with(copy)
+    assert "Sonne" not in run(s, "--list")[1] and "Sonne" not in messages(s.read("ALARMS.VBK"))
+    s.click_dialog_units(frame, *ADD_BUTTON)
+    editor = s.window_named(EDITOR_TITLE, copy)
+    doors_open(s, "edit")
+    s.key("Escape")
+    wait_for(lambda: not s.x.viewable(editor), "the editor to close")
     copy.send_signal(signal.SIGTERM)  # as a session that ends sends it
     assert s.exit_code(copy) == 0 and s.read("VOBRIK.INI") == NO_SUMMARY
 
