@@ -1,6 +1,7 @@
 // --add: a reminder typed on the terminal, at a date or in a while, once or
 // again and again.
 
+#include "calendar/FrenchDate.h"
 #include "cli/Command.h"
 #include "cli/CommandLine.h"
 #include "cli/ListText.h"
@@ -12,9 +13,10 @@ namespace {
 
 std::string SetMessage(TRequest& request, const std::string& value) {
     request.Message = Windows1252FromUtf8(value);
-    for (const char c : request.Message)
+    // As in the editor, line breaks and tabs become spaces.
+    for (char& c : request.Message)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return "le message tient sur une ligne, sans tabulation";
+            c = ' ';
     if (request.Message.size() > 199)
         return "le message dépasse 199 caractères (" + std::to_string(request.Message.size()) + ")";
     return {};
@@ -73,8 +75,12 @@ TReply Add(TCommandContext& context, const TRequest& request) {
     table.RefreshAlarmList();
     if (!table.SaveAlarms())
         return NotSaved(table);
+    // The key for scripts; for the user, the date as it was understood.
+    const std::string understood = Quoted(Utf8FromWindows1252(added.Message)) + " : " +
+                                   Utf8FromWindows1252(FrenchDayInText(added.When)) + " à " +
+                                   ClockTime(added.When) + "\n";
     return {ExitDone, ReminderKey(added) + "\n",
-            date.Note.empty() ? "" : "vobrik : " + date.Note + "\n"};
+            understood + (date.Note.empty() ? "" : "vobrik : " + date.Note + "\n")};
 }
 
 } // namespace

@@ -143,9 +143,14 @@ std::string ReadAtDate(const std::string& text, TTypedDate& date) {
             return Refused(text);
     } else if (text.find('/') != std::string::npos) {
         date.Form = TTypedDate::Full;
+        size_t yearAt = 0;
         if (!(Number(text, at, 2, "/", date.Day) && Number(text, at, 2, "/", date.Month) &&
-              Number(text, at, 4, " ", date.Year) && Clock(text, at, date)))
+              (yearAt = at, Number(text, at, 4, " ", date.Year)) && Clock(text, at, date)))
             return Refused(text);
+        // A year of two digits is read as at(1) and date(1) read it: 69 to 99
+        // are the 1900s, 00 to 68 the 2000s.
+        if (text.find(' ', yearAt) - yearAt == 2)
+            date.Year += date.Year >= 69 ? 1900 : 2000;
     } else if (text.find('-') != std::string::npos) {
         date.Form = TTypedDate::Full;
         if (!(Number(text, at, 4, "-", date.Year) && Number(text, at, 2, "-", date.Month) &&

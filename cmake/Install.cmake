@@ -69,11 +69,20 @@ License: Expat
 install(FILES ${packed}/copyright ${packed}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vobrik)
 
-# The session's autostart looks in /etc/xdg/autostart, not under /usr: the
-# place is chosen at install time, so that any other prefix keeps it inside.
+# The session's autostart looks in /etc/xdg/autostart and the user's
+# ~/.config/autostart, not under a prefix: the place is chosen at install
+# time, /usr and /usr/local for every user, a prefix in the home for its
+# owner; any other prefix (a staging folder) keeps it inside.
 install(CODE "
-  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+  set(home \"\$ENV{HOME}\")
+  set(config \"\$ENV{XDG_CONFIG_HOME}\")
+  if(NOT config MATCHES \"^/\")
+    set(config \"\${home}/.config\")
+  endif()
+  if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr(/local)?/?$\")
     set(autostart /etc/xdg/autostart)
+  elseif(home MATCHES \"^/.\" AND CMAKE_INSTALL_PREFIX MATCHES \"^\${home}/\")
+    set(autostart \"\${config}/autostart\")
   else()
     set(autostart \"\${CMAKE_INSTALL_PREFIX}/etc/xdg/autostart\")
   endif()

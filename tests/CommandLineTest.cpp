@@ -41,7 +41,7 @@ TEST(CommandLine, OptionsAreReadOrRefusedWithAUsageError) {
         {{"--add"}, nullptr, "attend MESSAGE"},
         {{"--add", "m"}, nullptr, "--add demande --at"},
         {{"--add", tooLong, "--at", "2027-01-05 10:00"}, nullptr, "199 caract"},
-        {{"--add", "a\tb", "--at", "2027-01-05 10:00"}, nullptr, "une ligne"},
+        {{"--add", "a\tb", "--at", "05/01/27 10:00"}, "add", nullptr},
         {{"--add", "m", "--at", "5 janvier"}, nullptr, "date illisible"},
         {{"--add", "--", "-x", "--in", "1j2h30m"}, "add", nullptr},
         {{"--add", "m", "--at", "2031-13-45 25:61"}, nullptr, "mois 13 : attendu de 1"},

@@ -124,7 +124,7 @@ def test_dates_are_read_as_a_user_means_them(s):
         (["--at", "23:30"], "2031-03-29T23:30:00+01:00"),
         (["--at", "21:00"], "2031-03-30T21:00:00+02:00"),
         (["--at", "22:00"], "2031-03-30T22:00:00+02:00"),  # this very minute: tomorrow
-        (["--at", "30/03/2031 03:00"], "2031-03-30T03:00:00+02:00"),
+        (["--at", "30/03/31 03:00"], "2031-03-30T03:00:00+02:00"),
         (["--in", "1j2h"], "2031-03-31T01:00:00+02:00"),
         (["--at", "2031-10-26 02:30"], "2031-10-26T02:30:00+02:00"),  # the first of two
         (["--at", "demain 02:30"], "02:30 n'existe pas ce jour-l\u00e0 (changement d'heure) : 01:59 ou 03:00"),
@@ -135,6 +135,9 @@ def test_dates_are_read_as_a_user_means_them(s):
         if code == 0:
             listed = run(s, "--list", "--tsv", "--dir", ".")[1]
             assert [l.split("\t")[2] for l in listed.splitlines()] == [wanted], (args, listed)
+            # The date understood, said on the error output.
+            said = re.match(r"\u00ab m \u00bb : \w+ (\d+) \w+ (\d{4}) \u00e0 (\d\d:\d\d)\n", err)
+            assert said and (said[2], int(said[1]), said[3]) == (wanted[:4], int(wanted[8:10]), wanted[11:16]), err
             assert run(s, "--delete", out.strip(), "--dir", ".")[0] == 0
         else:
             assert (code, out, err) == (1, "", f"vobrik : {wanted}\n"), (args, code, err)
