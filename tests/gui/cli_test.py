@@ -110,6 +110,10 @@ def test_commands_work_on_the_folder_without_a_copy(s):
         code, _, err = run(s, "--list", "--dir", folder)
         assert code == 1 and said in err, err
     assert run(s, *ADD, "--dir", "absent")[0] == 1 and not os.path.exists(s.path("absent"))
+    os.rmdir(s.path("ALARMS.VBK"))
+    os.symlink("ALARMS.VBK", s.path("ALARMS.VBK"))  # a loop of links
+    code, out, err = run(s, "--list", "--dir", ".")
+    assert (code, out) == (1, "") and "trop de liens symboliques" in err, err
     # The first calendar of a brand-new account makes its folder.
     fresh = {"XDG_DATA_HOME": os.path.join(s.root, "fresh")}
     ics = b"BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART:20310101T080000Z\nSUMMARY:Neuf\nEND:VEVENT\nEND:VCALENDAR\n"
@@ -207,6 +211,22 @@ def test_reminders_stay_private_and_damage_is_kept(s):
             assert done.returncode == 1 and b"plus de place" in done.stderr, done
     assert len(messages(open(folder + "/ALARMS.VBK", "rb").read())) == 3
 
+    # A folder its own user cannot read is an error for every command, named
+    # with its cause, and keeps its mode.
+    if os.geteuid() == 0:
+        os.chmod(s.root, 0o711)
+        other = os.path.join(s.root, "autre")
+        os.makedirs(other + "/vobrik")
+        for path in (other, other + "/vobrik"):
+            os.chown(path, 54321, 54321)
+        os.chmod(other + "/vobrik", 0)
+        for args in (["--list"], ["--next", "--json"], ["--export-ics", "-"], add):
+            done = subprocess.run([s.program, *args], user=54321, group=54321, cwd="/", capture_output=True,
+                                  env=s.env(XDG_DATA_HOME=other, XDG_RUNTIME_DIR="", HOME=other))
+            said = f"le dossier {other}/vobrik n'est pas accessible : permission refus\u00e9e"
+            assert done.returncode == 1 and not done.stdout and said in done.stderr.decode(), done
+        assert mode(other + "/vobrik") == 0
+
     # A file that is not whole records is kept aside before it is rewritten.
     damaged = alarm(1924984800, "Gard\u00e9e") + b"\x01" * 100
     s.write("ALARMS.VBK", damaged)
@@ -291,6 +311,36 @@ def test_commands_are_answered_while_a_ring_or_the_editor_waits(s):
     wait_for(lambda: not s.x.viewable(editor), "the editor to close")
     copy.send_signal(signal.SIGTERM)  # as a session that ends sends it
     assert s.exit_code(copy) == 0 and s.read("VOBRIK.INI") == NO_SUMMARY
+
+
+@cli_test("FullDiskRingsAndAnswers", wm=True)
+def test_a_full_disk_does_not_silence_vobrik(s):
+    if os.geteuid() != 0:
+        print("skipped: only root may mount the small file system")
+        return
+    disk = os.path.join(s.root, "disk")
+    os.mkdir(disk)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k,mode=0700", "tmpfs", disk], check=True)
+    try:
+        due = alarm(int(time.time()) - 60, "Plein")
+        for name, data in (("ALARMS.VBK", due), ("VOBRIK.INI", NO_SUMMARY)):
+            open(os.path.join(disk, name), "wb").write(data)
+        with open(os.path.join(disk, "fill"), "wb", buffering=0) as fill:
+            try:
+                while True:
+                    fill.write(b"\0" * 4096)
+            except OSError:
+                pass
+        copy = s.start(cwd=disk)
+        s.ring_dialog(copy)
+        code, out, _ = run(s, "--list", "--dir", disk)
+        assert code == 0 and "(Vobrik lanc\u00e9)" in out and "Plein" in out, out
+        code, _, err = run(s, *ADD, "--dir", disk)
+        assert code == 1 and "impossible d'enregistrer" in err and s.read(os.path.join(disk, "ALARMS.VBK")) == due, err
+        copy.kill()
+        copy.wait()
+    finally:
+        subprocess.run(["umount", "-l", disk])
 
 
 @cli_test("CalendarFilesThroughTheRunningCopy")

@@ -153,8 +153,8 @@ class Session:
         env.update(extra)
         return env
 
-    def start(self, *args, **env):
-        return self._spawn([self.program, *args], cwd=self.work, env=self.env(**env))
+    def start(self, *args, cwd=None, **env):
+        return self._spawn([self.program, *args], cwd=cwd or self.work, env=self.env(**env))
 
     def close(self):
         if self.x is not None:
