@@ -8,7 +8,10 @@
   - 50 `--add` started at once, through a running copy and on a folder: the
     time until all have answered, and whether every reminder was kept;
   - a `--list` through the running copy while 100 connections are held open
-    and silent, against the same `--list` with none.
+    and silent, against the same `--list` with none;
+  - a `--list` through a copy whose ring waits for an answer, against one
+    through an idle copy (paired runs, 49 reminders each), and 50 `--add` at
+    once during the ring.
 
 The running copy runs hidden on a private X server with a tray host.
 Usage: command_figures.py [--build DIR] [--rounds N]"""
@@ -105,6 +108,29 @@ def main():
             connection.close()
         print(f"--list through the copy: {median(alone):.2f} ms alone, {median(crowded):.2f} ms "
               f"beside 100 silent connections ({median(crowded) / median(alone):.2f}x)")
+    ring_figures(build, options.rounds)
+
+
+def ring_figures(build, rounds):
+    with Session(os.path.join(build, "vobrik"), tray=True, wm=True) as idle, \
+            Session(os.path.join(build, "vobrik"), tray=True, wm=True) as ringing:
+        due = struct.pack("<i200sBii", int(time.time()) - 60, b"Sonne", 1, 0, 0)
+        for s, due_one in ((idle, b""), (ringing, due)):
+            s.write("VOBRIK.INI", b"RESUME=0\r\n")  # no day summary
+            s.write("ALARMS.VBK", reminders(49 - len(due_one) // 213) + due_one)
+        copies = [idle.start("HIDE"), ringing.start("HIDE")]
+        idle.wait_docked(copies[0])
+        ringing.ring_dialog(copies[1])
+        times = {"idle": [], "ring": []}
+        for _ in range(rounds):
+            for name, s in (("idle", idle), ("ring", ringing)):
+                times[name].append(timed([s.program, "--list"], s.env(), s.work)[0])
+        quiet, waiting = median(times["idle"]), median(times["ring"])
+        print(f"--list through the copy, median of {rounds} paired runs: {quiet:.2f} ms idle, "
+              f"{waiting:.2f} ms while a ring waits ({waiting / quiet:.2f}x)")
+        elapsed, done, kept = fifty_adds(ringing, ringing.work, ringing.env())
+        print(f"50 --add at once while a ring waits: {elapsed:.2f} s, {done} done, "
+              f"{kept - 49} of them kept")
 
 
 if __name__ == "__main__":
