@@ -274,20 +274,31 @@ def test_a_runtime_folder_others_can_write_is_passed_by(s):
     assert os.listdir(os.path.join(shared, "vobrik")) == [] and os.listdir(planted) == []
 
 
+def at_once(s, *commands, **env):
+    """Starts the commands together; each must succeed. Gives their outputs."""
+    started = [subprocess.Popen([s.program, *c], env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE) for c in commands]
+    done = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in started]
+    assert all(d[2] == 0 for d in done), done
+    return [d[0].decode().strip() for d in done]
+
+
+def adds_and_deletes(s, name, count, **env):
+    """count adds at once, then half as many deletes at once: each applied once, none lost."""
+    keys = at_once(s, *(["--add", f"{name}{i}", "--at", "2031-03-01 08:00", "--dir", "."] for i in range(count)), **env)
+    assert len(set(keys)) == count, "a key given twice"
+    at_once(s, *(["--delete", key, "--dir", "."] for key in keys[:count // 2]), **env)
+    kept = sorted(f"{name}{i}" for i in range(count // 2, count))
+    assert [m for m in messages(s.read("ALARMS.VBK")) if m.startswith(name)] == kept
+    listed = run(s, "--list", "--tsv", "--dir", ".", **env)[1].splitlines()
+    assert sorted(m for m in (line.split("\t")[4] for line in listed) if m.startswith(name)) == kept
+
+
 def doors_open(s, name):
-    """A list and a next are answered at once; ten adds and five deletes at
-    once are all applied and kept."""
+    """A list and a next are answered at once, adds and deletes at once all kept."""
     code, out, _ = run(s, "--list")
     assert code == 0 and "(Vobrik lanc\u00e9)" in out and run(s, "--next", "--json")[0] == 0, out
-    def at_once(*commands):
-        started = [subprocess.Popen([s.program, *c], env=s.env(), cwd=s.work, stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE) for c in commands]
-        done = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in started]
-        assert all(d[2] == 0 for d in done), done
-        return [d[0].decode().strip() for d in done]
-    keys = at_once(*(["--add", f"{name}{i}", "--at", "2031-03-01 08:00"] for i in range(10)))
-    at_once(*(["--delete", key] for key in keys[:5]))
-    assert [m for m in messages(s.read("ALARMS.VBK")) if m.startswith(name)] == [f"{name}{i}" for i in range(5, 10)]
+    adds_and_deletes(s, name, 10)
 
 
 @cli_test("DoorsStayOpenWhileAWindowWaits", wm=True)
@@ -361,30 +372,13 @@ def test_calendar_files_go_through_the_running_copy(s):
     assert code == 0 and out.count("BEGIN:VEVENT") == 100 and len(out) > 65536, (code, err)
 
 
-def fifty_adds(s, **env):
-    adds = [subprocess.Popen([s.program, "--add", f"n{i}", "--at", "2031-03-01 08:00", "--dir", "."],
-                             env=s.env(**env), cwd=s.work, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE) for i in range(50)]
-    results = [(*p.communicate(timeout=DEADLINE), p.returncode) for p in adds]
-    assert all(r[2] == 0 for r in results), results
-    assert len({r[0] for r in results}) == 50, "a key given twice"
-    wanted = sorted(f"n{i}" for i in range(50))
-    assert messages(s.read("ALARMS.VBK")) == wanted
-    listed = run(s, "--list", "--tsv", "--dir", ".")[1].splitlines()
-    assert sorted(line.split("\t")[4] for line in listed) == wanted
-
-
-@cli_test("FiftyAddsToTheRunningCopy")
-def test_fifty_adds_at_once_against_a_running_copy(s):
+@cli_test("FiftyAddsWithoutAndThroughACopy")
+def test_fifty_adds_at_once_without_and_through_a_copy(s):
+    adds_and_deletes(s, "n", 50, DISPLAY="")
     copy = s.start("HIDE")
     started_hidden(s, copy)
-    fifty_adds(s)
+    adds_and_deletes(s, "c", 50)
     assert copy.poll() is None
-
-
-@cli_test("FiftyAddsWithoutACopy")
-def test_fifty_adds_at_once_without_a_copy(s):
-    fifty_adds(s, DISPLAY="")
 
 
 @cli_test("CopyWaitsForItsLocks", wm=True)
