@@ -1,5 +1,6 @@
 #include "calendar/ICalendar.h"
 #include "calendar/ICalendarParts.h"
+#include "calendar/ICalendarSeries.h"
 
 #include "core/LocalTime.h"
 #include "platform/Text1252.h"
@@ -66,6 +67,17 @@ const char* StepNote(const TAlarm& alarm) {
     return nullptr;
 }
 
+// Where the program's steps part from the rule as other readers follow it (a
+// time the clocks skip, which Vobrik then keeps): as the import notes it.
+std::string PartingFromRule(const TAlarm& alarm, const icalrecurrencetype& rule,
+                            const TReading& start) {
+    constexpr int32_t TwoDays = 2 * 86400;
+    TSeries series(rule, start, {},
+                   alarm.When > INT32_MIN + TwoDays ? alarm.When - TwoDays : alarm.When);
+    const std::optional<int32_t> first = series.NextAfter(alarm.When - 1);
+    return first && *first == alarm.When ? PartingNote(alarm, series) : std::string();
+}
+
 // Times are written on the named zone's clock; a zone libical cannot name is
 // written as floating times, which every calendar shows on its own clock as
 // Vobrik rings on its own. The half-day kind steps exact hours: in UTC.
@@ -93,10 +105,20 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     if (zone != nullptr)
         icalproperty_add_parameter(start, icalparameter_new_tzid(zoneName.c_str()));
     icalcomponent_add_property(event, start);
-    if (icalproperty* rule = RuleOf(alarm))
+    if (icalproperty* rule = RuleOf(alarm)) {
         icalcomponent_add_property(event, rule);
-    if (const char* note = StepNote(alarm))
-        icalcomponent_add_property(event, icalproperty_new_comment(note));
+        if (const char* note = StepNote(alarm))
+            icalcomponent_add_property(event, icalproperty_new_comment(note));
+        else if (const std::string parting = PartingFromRule(alarm, icalproperty_get_rrule(rule),
+                                                             {when, floating ? nullptr
+                                                                    : zone   ? zone
+                                                                             : utc});
+                 !parting.empty())
+            icalcomponent_add_property(
+                event,
+                icalproperty_new_comment(
+                    ("Vobrik ne suit pas tout à fait cette règle : " + parting + ".").c_str()));
+    }
     if (floating)
         icalcomponent_add_property(
             event, icalproperty_new_comment("Heure locale : le fuseau horaire de l'ordinateur "

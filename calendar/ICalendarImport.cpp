@@ -140,7 +140,9 @@ std::optional<std::string> FirstSkipReason(icalcomponent* event) {
     const icalproperty_status status = icalcomponent_get_status(event);
     if (status == ICAL_STATUS_CANCELLED)
         return CancelledReason;
-    if (status == ICAL_STATUS_COMPLETED || Has(event, ICAL_COMPLETED_PROPERTY))
+    icalproperty* percent = icalcomponent_get_first_property(event, ICAL_PERCENTCOMPLETE_PROPERTY);
+    if (status == ICAL_STATUS_COMPLETED || Has(event, ICAL_COMPLETED_PROPERTY) ||
+        (percent != nullptr && icalproperty_get_percentcomplete(percent) >= 100))
         return CompletedReason;
     if (Has(event, ICAL_RDATE_PROPERTY))
         return AddedDatesReason;
@@ -176,6 +178,14 @@ std::variant<TImported, TSkip> AlarmOf(icalcomponent* event, const std::string& 
     alarm.When = *first;
     icalproperty* ruleProperty = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
     if (ruleProperty == nullptr) {
+        // A task begun already rings when it is due.
+        icalproperty* due = icalcomponent_get_first_property(event, ICAL_DUE_PROPERTY);
+        if (alarm.When <= now && due != nullptr && due != startProperty) {
+            const auto dueReading = ReadingOf(due, event, floating);
+            if (const TReading* read = std::get_if<TReading>(&dueReading))
+                if (const auto when = read->When(); when && *when > now)
+                    alarm.When = *when;
+        }
         if (alarm.When <= now)
             return TSkip{PastReason + ShownDate(alarm.When)};
         return imported;
@@ -222,6 +232,15 @@ std::string UidOf(icalcomponent* event) {
     return uid != nullptr ? uid : "";
 }
 
+// Whether `a` is a later version of the event than `b`: a higher SEQUENCE,
+// or the same and a later DTSTAMP.
+bool IsNewer(icalcomponent* a, icalcomponent* b) {
+    const int sa = icalcomponent_get_sequence(a), sb = icalcomponent_get_sequence(b);
+    if (sa != sb)
+        return sa > sb;
+    return icaltime_compare(icalcomponent_get_dtstamp(a), icalcomponent_get_dtstamp(b)) > 0;
+}
+
 // A series with the occurrences the calendar changes: the moved ones become
 // reminders of their own at their new time, and the series rings at neither
 // their old time nor at a cancelled one.
@@ -257,7 +276,7 @@ void ImportCalendar(icalcomponent* calendar, const std::vector<int>& badLines, s
         zoneName != nullptr ? ZoneNamed(icalproperty_get_value_as_string(zoneName)) : nullptr;
 
     std::vector<TEvent> events;
-    std::map<std::string, icalcomponent*> series;
+    std::map<std::string, icalcomponent*> latest; // by UID, of the events that are not overrides
     for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT);
          c != nullptr; c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
         const icalcomponent_kind kind = icalcomponent_isa(c);
@@ -265,9 +284,24 @@ void ImportCalendar(icalcomponent* calendar, const std::vector<int>& badLines, s
             continue;
         events.push_back({c, index < badLines.size() ? badLines[index] : 0});
         ++index;
-        if (Has(c, ICAL_RRULE_PROPERTY) && !Has(c, ICAL_RECURRENCEID_PROPERTY))
-            series.emplace(UidOf(c), c);
+        if (events.back().BadLine == 0 && !Has(c, ICAL_RECURRENCEID_PROPERTY) && !UidOf(c).empty())
+            if (icalcomponent*& kept = latest[UidOf(c)]; kept == nullptr || !IsNewer(kept, c))
+                kept = c;
     }
+    // An invitation and its updates, or one event written twice, are one
+    // event: the highest SEQUENCE counts, then the latest DTSTAMP (RFC 5546).
+    events.erase(std::remove_if(events.begin(), events.end(),
+                                [&](const TEvent& e) {
+                                    const auto kept = latest.find(UidOf(e.Component));
+                                    return e.BadLine == 0 && kept != latest.end() &&
+                                           !Has(e.Component, ICAL_RECURRENCEID_PROPERTY) &&
+                                           kept->second != e.Component;
+                                }),
+                 events.end());
+    std::map<std::string, icalcomponent*> series;
+    for (const auto& [uid, c] : latest)
+        if (Has(c, ICAL_RRULE_PROPERTY))
+            series.emplace(uid, c);
     std::map<icalcomponent*, std::vector<icalcomponent*>> overrides;
     for (const TEvent& e : events)
         if (Has(e.Component, ICAL_RECURRENCEID_PROPERTY) && e.BadLine == 0)

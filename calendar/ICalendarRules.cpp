@@ -16,6 +16,22 @@ constexpr int MaxEveryDays = 999;
 
 const char* const DayNames[] = {"",         "dimanche", "lundi",    "mardi",
                                 "mercredi", "jeudi",    "vendredi", "samedi"};
+const char* const MonthNames[] = {"",        "janvier",  "février", "mars", "avril",
+                                  "mai",     "juin",     "juillet", "août", "septembre",
+                                  "octobre", "novembre", "décembre"};
+
+// " de mai", " de juin et de juillet": the months a yearly rule names.
+std::string MonthsOf(const short* list) {
+    std::string text;
+    for (int i = 0; list[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+        const int month = list[i] >= 1 && list[i] <= 12 ? list[i] : 0;
+        if (i > 0)
+            text += list[i + 1] == ICAL_RECURRENCE_ARRAY_MAX ? " et" : ",";
+        const char* name = MonthNames[month];
+        text += std::string(name[0] == 'a' || name[0] == 'o' ? " d'" : " de ") + name;
+    }
+    return text;
+}
 
 bool IsEmpty(const short* list) {
     return list[0] == ICAL_RECURRENCE_ARRAY_MAX;
@@ -92,9 +108,10 @@ std::string WhyNot(const icalrecurrencetype& r, const icaltimetype& start) {
         r.freq == ICAL_WEEKLY_RECURRENCE && IsOnly(r.by_day, icaltime_day_of_week(start));
     if (!IsEmpty(r.by_day) && !oneWeekday)
         return repeat + DaysOf(r.by_day) +
-               (r.freq == ICAL_MONTHLY_RECURRENCE  ? " du mois"
-                : r.freq == ICAL_YEARLY_RECURRENCE ? " de l'année"
-                                                   : " de la semaine");
+               (r.freq == ICAL_MONTHLY_RECURRENCE ? " du mois"
+                : r.freq == ICAL_YEARLY_RECURRENCE
+                    ? (IsEmpty(r.by_month) ? std::string(" de l'année") : MonthsOf(r.by_month))
+                    : " de la semaine");
     if (!ByPartsRestateStart(r, start)) {
         if (!IsEmpty(r.by_month_day))
             return repeat + "à certains jours du mois";

@@ -15,6 +15,10 @@ namespace {
 constexpr int MaxSteps = 2000;
 // Rings compared: a year's worth, and at least a few for yearly series.
 constexpr int32_t CompareSpan = 366 * 86400;
+// A month-end or 29 February series parts from the calendar only in a month
+// or a year without that day, which may be the next leap year's: four years
+// and a month.
+constexpr int32_t MonthEndSpan = 4 * 366 * 86400 + 31 * 86400;
 constexpr int MinCompared = 5;
 
 int64_t DayNumber(icaltimetype t) {
@@ -102,6 +106,10 @@ std::optional<int32_t> TSeries::NextAfter(int32_t now) {
     return std::nullopt;
 }
 
+static int32_t SpanCompared(const TAlarm& alarm) {
+    return alarm.Type == atMonthly || alarm.Type == atYearly ? MonthEndSpan : CompareSpan;
+}
+
 std::string PartingNote(const TAlarm& alarm, TSeries& series) {
     TAlarm ring = alarm;
     for (int count = 1;; ++count) {
@@ -119,7 +127,7 @@ std::string PartingNote(const TAlarm& alarm, TSeries& series) {
         if (*due < ours)
             return "le " + ShownDay(*due) + ", le calendrier indique " + ShownHour(*due) +
                    ", Vobrik ne sonnera pas";
-        if (count >= MinCompared && int64_t{*due} - alarm.When > CompareSpan)
+        if (count >= MinCompared && int64_t{*due} - alarm.When > SpanCompared(alarm))
             return "";
     }
 }

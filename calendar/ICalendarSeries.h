@@ -42,7 +42,8 @@ class TSeries {
 
 // Where the reminder, ringing at the series' occurrence alarm.When and then
 // stepped as the program steps it, first parts from the series' next
-// occurrences within about a year ("le 14/03/2027, Vobrik sonnera à 15:00, le
+// occurrences within about a year, four for a monthly or yearly one, which
+// may part only in the next leap year ("le 14/03/2027, Vobrik sonnera à 15:00, le
 // calendrier indique 14:00"), or empty. Reads the series on.
 std::string PartingNote(const TAlarm& alarm, TSeries& series);
 

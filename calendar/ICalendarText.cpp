@@ -6,6 +6,7 @@
 
 #include "platform/Text1252.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,6 +62,13 @@ struct TLine {
 
 // Content lines with their folds undone, each with the number of its first line.
 std::vector<TLine> Unfolded(std::string_view text) {
+    // Old Macintosh files end their lines with CR alone.
+    std::string crOnly;
+    if (text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos) {
+        crOnly.assign(text);
+        std::replace(crOnly.begin(), crOnly.end(), '\r', '\n');
+        text = crOnly;
+    }
     std::vector<TLine> lines;
     int number = 0;
     while (!text.empty()) {
@@ -68,7 +76,7 @@ std::vector<TLine> Unfolded(std::string_view text) {
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r') // CR LF, or a stray CR before it
             line.remove_suffix(1);
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !lines.empty())
             lines.back().Text.append(line.substr(1));
@@ -106,6 +114,14 @@ bool IsContentLine(const std::string& line) {
 
 std::string Upper(std::string_view text) {
     return UpperCaseAscii(text);
+}
+
+// A block name as a message shows it: no control character, not too long.
+std::string Shown(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text.size() > 40 ? text.substr(0, 40) + "…" : text;
 }
 
 std::string AtLine(int number) {
@@ -160,7 +176,7 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
         }
         const std::string head = Upper(line.Text.substr(0, 6));
         std::string value = Upper(line.Text.substr(line.Text.find(':') + 1));
-        value.erase(value.find_last_not_of(" \t") + 1);
+        value.erase(value.find_last_not_of(" \t\r") + 1);
         if (StartsWith(head, "BEGIN:")) {
             if (open.size() == 1 && open[0].Name == "VCALENDAR" &&
                 (value == "VEVENT" || value == "VTODO"))
@@ -169,7 +185,7 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
         } else if (StartsWith(head, "END:")) {
             if (open.empty() || open.back().Name != value) {
                 out.Error =
-                    "Ce fichier iCalendar est endommagé : END:" + value +
+                    "Ce fichier iCalendar est endommagé : END:" + Shown(value) +
                     (open.empty() ? " sans BEGIN"
                                   : " ferme le bloc BEGIN:" + open.back().Name + " ouvert ligne " +
                                         std::to_string(open.back().Line)) +

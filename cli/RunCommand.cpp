@@ -214,7 +214,7 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
             return Refusal(ExitRefused,
                            "impossible de créer le dossier " + folder + " : " + FrenchError(errno));
-    } else if (const std::string why = FolderProblem(folder); why.empty() && false) {
+    } else if (const std::string why = FolderProblem(folder); !why.empty()) {
         return Refusal(ExitRefused, why);
     }
     // The folder's guard is met by every process that writes it: the copy

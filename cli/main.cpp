@@ -93,9 +93,13 @@ int ImportStandardInput(TRequest& request, std::vector<std::string> args) {
             args[i + 1] = path;
     }
     request.File = path;
-    const int code = Print(RunFromTerminal(request, args));
+    TReply reply = RunFromTerminal(request, args);
     ::unlink(path.c_str());
-    return code;
+    // The private copy is this program's business: the user gave standard input.
+    for (std::string* text : {&reply.Out, &reply.Err})
+        for (size_t at; (at = text->find(path)) != std::string::npos;)
+            text->replace(at, path.size(), "entrée standard");
+    return Print(reply);
 }
 
 int ProgramMain(int argc, char* argv[]) {
