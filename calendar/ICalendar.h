@@ -45,6 +45,11 @@ struct TICalendarImport {
     // (a zone with other summer dates, a date taken out of a series...), else
     // empty.
     std::vector<std::string> Notes;
+    // For each reminder every N days, occurrences of the past year on each
+    // clock time and phase they fell on: a reminder imported before and
+    // stepped by Vobrik since from one of them may have parted from the
+    // calendar (a change of time elsewhere), and is still this event.
+    std::vector<std::vector<int32_t>> Earlier;
     std::vector<TSkippedEvent> Skipped;
 };
 

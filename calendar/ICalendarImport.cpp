@@ -2,10 +2,13 @@
 
 #include "calendar/ICalendarParts.h"
 #include "calendar/ICalendarSeries.h"
+#include "core/LocalTime.h"
 #include "platform/Text1252.h"
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <tuple>
 #include <map>
 #include <variant>
 
@@ -88,6 +91,19 @@ struct TSkip {
     std::string Reason;
 };
 
+// Whether a zone's definition gives its changes of time as dates (RDATE)
+// only, with no rule that repeats them.
+bool OnlyDatedTransitions(const icaltimezone* zone) {
+    icalcomponent* definition = icaltimezone_get_component(const_cast<icaltimezone*>(zone));
+    if (definition == nullptr)
+        return false;
+    for (icalcomponent* part = icalcomponent_get_first_component(definition, ICAL_ANY_COMPONENT);
+         part != nullptr; part = icalcomponent_get_next_component(definition, ICAL_ANY_COMPONENT))
+        if (Has(part, ICAL_RRULE_PROPERTY))
+            return false;
+    return true;
+}
+
 // The reading of a time property on the clock it names: its VTIMEZONE, a zone
 // by name, UTC, or for floating times the calendar's zone (X-WR-TIMEZONE) or
 // the local clock; whole days are local.
@@ -98,12 +114,18 @@ std::variant<TReading, TSkip> ReadingOf(icalproperty* property, icalcomponent* e
         return TSkip{NoDateReason};
     TReading reading;
     reading.Zone = t.zone != nullptr ? const_cast<icaltimezone*>(t.zone) : floating;
-    if (icalparameter* tzid = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);
-        tzid != nullptr && t.zone == nullptr && !t.is_date) {
-        const char* name = icalparameter_get_tzid(tzid);
+    icalparameter* tzid = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);
+    const char* name = tzid != nullptr ? icalparameter_get_tzid(tzid) : nullptr;
+    if (name != nullptr && t.zone == nullptr && !t.is_date) {
         reading.Zone = ZoneNamed(name);
         if (reading.Zone == nullptr)
-            return TSkip{UnknownZoneReason + std::string(name != nullptr ? name : "")};
+            return TSkip{UnknownZoneReason + std::string(name)};
+    } else if (name != nullptr && t.zone != nullptr && OnlyDatedTransitions(t.zone)) {
+        // A definition that lists only the changes of a year or two (khal
+        // writes them so) ends there; the zone the system knows by that name
+        // goes on, as khal and other readers go on.
+        if (icaltimezone* known = icaltimezone_get_builtin_timezone(name))
+            reading.Zone = known;
     }
     if (t.is_date)
         reading.Zone = nullptr;
@@ -152,7 +174,32 @@ std::optional<std::string> FirstSkipReason(icalcomponent* event) {
 struct TImported {
     TAlarm Alarm;
     std::string Note;
+    std::vector<int32_t> Earlier;
 };
+
+// Days since 1 January 1970 of a local date.
+long DayNumberOf(const std::tm& local) {
+    std::tm date{};
+    date.tm_year = local.tm_year, date.tm_mon = local.tm_mon, date.tm_mday = local.tm_mday;
+    return static_cast<long>(timegm(&date) / 86400);
+}
+
+// One occurrence of the past year per clock time and phase of a series every
+// `every` days: where Vobrik, stepping from it, may be now.
+std::vector<int32_t> EarlierPhases(TSeries& past, int every, int32_t now) {
+    std::vector<int32_t> earlier;
+    std::vector<std::tuple<int, int, long>> seen;
+    for (std::optional<int32_t> when = past.Next(); when && *when <= now; when = past.Next()) {
+        const std::tm local = ToLocal(*when);
+        const long day = DayNumberOf(local);
+        const auto phase = std::make_tuple(local.tm_hour, local.tm_min, day % every);
+        if (std::find(seen.begin(), seen.end(), phase) == seen.end()) {
+            seen.push_back(phase);
+            earlier.push_back(*when);
+        }
+    }
+    return earlier;
+}
 
 // The reminder for one event, or why there is none. `taken` are the
 // occurrences of a series that the calendar moves or cancels.
@@ -200,6 +247,11 @@ std::variant<TImported, TSkip> AlarmOf(icalcomponent* event, const std::string& 
     alarm.EveryDays = fit.EveryDays;
     std::vector<int32_t> excluded = TimesOf(event, ICAL_EXDATE_PROPERTY, floating);
     excluded.insert(excluded.end(), taken.begin(), taken.end());
+    constexpr int32_t Year = 366 * 86400;
+    if (alarm.Type == atEveryDays && alarm.EveryDays > 0 && now > INT32_MIN + Year) {
+        TSeries past(rule, start, excluded, now - Year);
+        imported.Earlier = EarlierPhases(past, alarm.EveryDays, now);
+    }
     constexpr int32_t TwoDays = 2 * 86400;
     TSeries series(rule, start, std::move(excluded),
                    now > INT32_MIN + TwoDays ? now - TwoDays : now);
@@ -225,6 +277,7 @@ void Add(const std::string& message, std::variant<TImported, TSkip> outcome,
     auto& imported = std::get<TImported>(outcome);
     result.Alarms.push_back(imported.Alarm);
     result.Notes.push_back(imported.Note);
+    result.Earlier.push_back(std::move(imported.Earlier));
 }
 
 std::string UidOf(icalcomponent* event) {

@@ -51,16 +51,33 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
 // The reminders already in the table, counted by content, so that a calendar
 // imported again adds nothing twice. A recurring one that is overdue (Vobrik
 // was not running) counts where it will ring next, as the import places it.
+// Past now, as the import places its own; a yearly one steps a year a call.
+TAlarm SteppedPast(TAlarm alarm, int32_t now) {
+    for (int step = 0; alarm.Type != atOnce && alarm.When <= now && step < 1000; ++step)
+        MoveToNextRing(alarm, now < INT32_MAX ? now + 1 : now);
+    return alarm;
+}
+
 std::map<uint64_t, int> Present(const TAlarmTable& table, int32_t now) {
     std::map<uint64_t, int> present;
-    for (int i = 0; i < table.AlarmCount; ++i) {
-        TAlarm alarm = *table.Alarms[i];
-        // Past now, as the import places its own; a yearly one steps a year a call.
-        for (int step = 0; alarm.Type != atOnce && alarm.When <= now && step < 1000; ++step)
-            MoveToNextRing(alarm, now < INT32_MAX ? now + 1 : now);
-        ++present[ContentHash(alarm)];
-    }
+    for (int i = 0; i < table.AlarmCount; ++i)
+        ++present[ContentHash(SteppedPast(*table.Alarms[i], now))];
     return present;
+}
+
+// The count of the reminder the table holds for an imported one: the same, or
+// the same series stepped by Vobrik from an earlier occurrence, where it has
+// parted from the calendar's.
+int& Same(std::map<uint64_t, int>& present, const TAlarm& alarm,
+          const std::vector<int32_t>& earlier, int32_t now) {
+    int& same = present[ContentHash(alarm)];
+    for (size_t k = 0; same == 0 && k < earlier.size(); ++k) {
+        TAlarm from = alarm;
+        from.When = earlier[k];
+        if (int& stepped = present[ContentHash(SteppedPast(from, now))]; stepped > 0)
+            return stepped;
+    }
+    return same;
 }
 
 std::string Line(const std::string& label, const std::string& text) {
@@ -82,7 +99,7 @@ TReply ImportCalendarFile(TAlarmTable& table, const std::string& path) {
     std::string lines;
     for (size_t i = 0; i < result.Alarms.size(); ++i) {
         const TAlarm& alarm = result.Alarms[i];
-        if (int& same = present[ContentHash(alarm)]; same > 0) {
+        if (int& same = Same(present, alarm, result.Earlier[i], table.Clock().Now()); same > 0) {
             --same;
             ++already;
             lines += Line(alarm.Message, "déjà présente");

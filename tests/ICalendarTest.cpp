@@ -73,6 +73,8 @@ TEST_F(ICalendar, EachShapeBecomesItsReminder) {
          0},
         {"DUE:20270301T100000Z", "2027-03-01 11:00", atOnce, 0, "Rendez-vous", "Rendez-\n\tvous",
          "VTODO"},
+        {"DTSTART:20261101T100000Z\nDUE:20270302T100000Z", "2027-03-02 11:00", atOnce, 0,
+         "Rendez-vous", "Rendez-vous", "VTODO"}, // a task begun rings when due
         {"DTSTART:20270101T080000\nDESCRIPTION:Ligne 1\\nLigne 2 α " + x200, "2027-01-01 08:00",
          atOnce, 0, "Ligne 1 Ligne 2 ? " + x200.substr(19), ""},
     };
@@ -103,6 +105,7 @@ TEST_F(ICalendar, WhatTheProgramCannotFollowIsListedWithItsReason) {
         {since + "BOGUS", "propriété illisible : RRULE"},
         {"DTSTART;TZID=Mars/Olympus:20270101T080000", "fuseau horaire inconnu : Mars/Olympus"},
         {"DTSTART:20270101T080000Z\nSTATUS:CANCELLED", "annulé"},
+        {"DTSTART:20270101T080000Z\nPERCENT-COMPLETE:100", "tâche terminée"},
         {"DTSTART:20400101T080000Z", "date hors des années 1902 à 2037"},
         {"LOCATION:nulle part", "pas de date (DTSTART ou DUE)"},
         {"DTSTART:20270101T080000Z\nDESCRIPTION:une\ndeux", "ligne illisible (ligne 7)"},

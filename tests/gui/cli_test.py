@@ -362,6 +362,7 @@ def test_calendar_files_go_through_the_running_copy(s):
                 "DTSTART:20300101T090000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n").encode()
     imported = "1 alarme import\u00e9e, 0 \u00e9v\u00e9nement ignor\u00e9\n"
     assert run(s, "--import-ics", "-", input=calendar) == (0, imported, "")
+    assert run(s, "--import-ics", "-", input=b"END:VEVENT\n")[2].startswith("vobrik : entr\u00e9e standard : ")
     assert messages(s.read("ALARMS.VBK")) == ["Caf\u00e9"]
     code, out, err = run(s, "--export-ics", "-")
     event = "\nSUMMARY:Caf\u00e9\r\nDTSTART;TZID=Europe/Paris:20300101T100000\r\n"
