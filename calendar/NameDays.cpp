@@ -37,7 +37,7 @@ void StripLineEnd(char* line) {
     if (length <= 1 || line[length - 1] != '\n')
         return;
     line[--length] = '\0';
-    if (length > 0 && line[length - 1] == '\t')
+    if (length > 0 && line[length - 1] == '\r')
         line[length - 1] = '\0';
 }
 

@@ -8,7 +8,7 @@ source, build = sys.argv[1], sys.argv[2]
 PROGRAMS = ["Xvfb", "xauth", "trayer", "openbox", "xdotool", "convert",
             "desktop-file-validate", "dpkg-deb", "cmp", "lintian", "appstreamcli",
             "dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "man", "clang-format"]
-MODULES = ["Xlib", "gi"]  # Debian's Python modules the GUI tests import
+MODULES = ["Xlib", "gi", "icalendar", "recurring_ical_events", "vobject"]  # Debian's Python modules the tests import
 
 
 
