@@ -95,7 +95,7 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     const bool exact = alarm.Type == atEveryDays && alarm.EveryDays <= 0;
     const bool floating = !exact && zone == nullptr && zoneName != "UTC";
     if (exact)
-        zone = zone;
+        zone = nullptr;
     icaltimetype when = icaltime_from_timet_with_zone(alarm.When, 0, zone ? zone : utc);
     if (floating)
         when = LocalReading(alarm.When);

@@ -176,7 +176,7 @@ void Parse(const std::vector<TLine>& lines, TCalendarText& out) {
         }
         const std::string head = Upper(line.Text.substr(0, 6));
         std::string value = Upper(line.Text.substr(line.Text.find(':') + 1));
-        value.erase(value.find_last_not_of(" \t\r") + 1);
+        value.erase(value.find_last_not_of(" \t") + 1);
         if (StartsWith(head, "BEGIN:")) {
             if (open.size() == 1 && open[0].Name == "VCALENDAR" &&
                 (value == "VEVENT" || value == "VTODO"))

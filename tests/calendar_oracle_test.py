@@ -89,7 +89,7 @@ CASES = [  # name, text, encoding, import time
         "RDATE:20270328T030000\nTZOFFSETFROM:+0100\nTZOFFSETTO:+0200\nEND:DAYLIGHT\nEND:VTIMEZONE\n"
     ).replace("\n", "\r\n")), "utf-8", NOW),
     ("Auckland", cal(ev("DTSTART;TZID=Pacific/Auckland:20261103T090000\nRRULE:FREQ=WEEKLY")), "utf-8", NOW),
-    ("night every day", cal(ev("DTSTART;TZID=Europe/Paris:20261201T023000\nRRULE:FREQ=DAILY")), "utf-8", NOW),
+    ("night every day", cal(ev("DTSTART;TZID=Europe/Paris:20261201T023000\nRRULE:FREQ=DAILY", "Nuit")), "utf-8", NOW),
 ]
 SKIPPED = {"mai": "r\u00e9p\u00e9tition le dernier dimanche de mai", "juin": "r\u00e9p\u00e9tition le 3e dimanche de juin"}
 # Imported again once the series has passed both changes of time, not three days on.
@@ -237,8 +237,9 @@ def check_export():
                 for a in listed:
                     occurrences = next(v for v in read.values() if int(v[0].timestamp()) == a["unix"])
                     note = parting(occurrences[0], a["kind"], a["interval"], occurrences)
-                    assert not note or f"COMMENT:Vobrik ne suit pas tout \u00e0 fait cette r\u00e8gle : {note}." \
-                        in comments, (tz, note)
+                    # Only a time the clocks skip parts Vobrik from its own export.
+                    assert not note or a["message"] == "Nuit" and \
+                        f"COMMENT:Vobrik ne suit pas tout \u00e0 fait cette r\u00e8gle : {note}." in comments, (tz, note)
 
 
 if __name__ == "__main__":
