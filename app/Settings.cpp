@@ -53,6 +53,8 @@ void ApplyLine(TSettings& settings, std::string line) {
         settings.PosH = ReadNumber(value);
     else if (key == "POSW")
         settings.PosW = ReadNumber(value);
+    else if (key == "NOTIFY")
+        settings.Notify = value.empty() || value[0] != '0';
 }
 
 } // namespace
@@ -98,6 +100,8 @@ std::string FormatSettings(const TSettings& settings) {
     text += "POSY=" + std::to_string(settings.PosY) + "\r\n";
     text += "POSH=" + std::to_string(settings.PosH) + "\r\n";
     text += "POSW=" + std::to_string(settings.PosW) + "\r\n";
+    if (!settings.Notify)
+        text += "NOTIFY=0\r\n";
     return text;
 }
 

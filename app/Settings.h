@@ -20,6 +20,7 @@ struct TSettings {
     int32_t PosY = SummaryDefaultPlace.Y;
     int32_t PosH = SummaryDefaultPlace.H;
     int32_t PosW = SummaryDefaultPlace.W;
+    bool Notify = true; // rings shown by the desktop's notifications too; NOTIFY=0 turns it off
 };
 
 // Reads the settings file over the values given. A missing file is not an
@@ -33,7 +34,8 @@ bool LoadSettings(TSettings& settings, IMessages& messages, IFileOps& files = Sy
 bool SaveSettings(const TSettings& settings, IMessages& messages, IFileOps& files = SystemFileOps(),
                   const std::string& fileName = SettingsFileName);
 
-// The six lines, CR LF ended, as they are written to the file.
+// The six lines, CR LF ended, as they are written to the file, and NOTIFY=0
+// when notifications are off.
 std::string FormatSettings(const TSettings& settings);
 
 } // namespace vobrik

@@ -89,7 +89,7 @@ void TAlarmChecker::CheckAlarms() {
 
         if (show) {
             PlayRingSound(Sound);
-            result = Ringer.RingAlarm(Xfer);
+            result = Ringer.RingAlarm(Xfer, alarm.When);
             if (Xfer.ForAll != 0)
                 forAll = true;
         }

@@ -60,7 +60,8 @@ struct TAlarmCheckXfer;
 class IRinger {
   public:
     virtual ~IRinger() = default;
-    virtual int RingAlarm(TAlarmCheckXfer& xfer) = 0;
+    // `due` is when the reminder rings, for the desktop's notification.
+    virtual int RingAlarm(TAlarmCheckXfer& xfer, int32_t due) = 0;
 };
 
 // Runs the reminder editor on a table slot; true when the user accepted. On

@@ -41,7 +41,7 @@ const Answer Answers[] = {
 // only a fault of the program can make a pass go on for ever.
 struct CyclingRinger : IRinger {
     size_t Rings = 0;
-    int RingAlarm(TAlarmCheckXfer& xfer) override {
+    int RingAlarm(TAlarmCheckXfer& xfer, int32_t) override {
         VOBRIK_FUZZ_CHECK(Terminated(xfer.Message));
         const size_t pick =
             (static_cast<unsigned char>(xfer.Message[0]) + Rings) % std::size(Answers);

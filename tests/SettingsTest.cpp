@@ -62,6 +62,10 @@ TEST_F(Settings, LinesAreReadAsKeyEqualsValue) {
         EXPECT_TRUE(Load(c.Text));
         EXPECT_EQ(c.After, Show(Values));
     }
+    // Notifications turned off stay off through the next save.
+    EXPECT_TRUE(Load("notify=0\n") && !Values.Notify);
+    EXPECT_EQ("NOTIFY=0\r\n",
+              FormatSettings(Values).substr(FormatSettings(Values).rfind("NOTIFY")));
     EXPECT_TRUE(Messages.Log.empty());
 }
 

@@ -106,7 +106,7 @@ struct ScriptedRinger : IRinger {
     std::deque<Answer> Script;
     std::vector<TAlarmCheckXfer> Shown;
     std::function<void()> OnShow; // runs before the answer, e.g. to move the clock
-    int RingAlarm(TAlarmCheckXfer& xfer) override {
+    int RingAlarm(TAlarmCheckXfer& xfer, int32_t) override {
         Shown.push_back(xfer);
         if (OnShow)
             OnShow();

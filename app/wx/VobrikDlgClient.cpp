@@ -1,6 +1,7 @@
 #include "app/wx/VobrikDlgClient.h"
 
 #include "app/wx/VobrikApp.h"
+#include "calendar/FrenchDate.h"
 #include "cli/ListText.h"
 #include "cli/RunCommand.h"
 #include "core/LocalTime.h"
@@ -238,8 +239,13 @@ bool TVobrikDlgClient::EditAlarm(int slot) {
     return Editor.EditAlarm(slot);
 }
 
-int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer& xfer) {
-    return vobrik::RingAlarm(this, xfer);
+int TVobrikDlgClient::RingAlarm(TAlarmCheckXfer& xfer, int32_t due) {
+    if (!Settings.Notify)
+        return vobrik::RingAlarm(this, xfer);
+    const std::string message(xfer.Message, strnlen(xfer.Message, sizeof xfer.Message));
+    return vobrik::RingAlarm(this, xfer,
+                             Utf8FromWindows1252(message + "\n" + FrenchDayInText(due)) + " à " +
+                                 ClockTime(due));
 }
 
 void TVobrikDlgClient::SetRedraw(bool on) {

@@ -80,7 +80,7 @@ class TVobrikDlgClient : public TDialog,
     void KillTimer(unsigned id) override;
     // The reminder editor and the ring dialog.
     bool EditAlarm(int slot) override;
-    int RingAlarm(TAlarmCheckXfer& xfer) override;
+    int RingAlarm(TAlarmCheckXfer& xfer, int32_t due) override;
 
   private:
     void AddAlarm();

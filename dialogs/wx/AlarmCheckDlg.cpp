@@ -6,6 +6,7 @@
 #include "platform/Text1252.h"
 #include "platform/wx/Accessible.h"
 #include "platform/wx/InputFilter.h"
+#include "platform/wx/RingNotification.h"
 
 #include <wx/toplevel.h>
 
@@ -68,6 +69,12 @@ void TAlarmCheckDlg::SetupWindow() {
     Guard.emplace(now);
     Filter = std::make_unique<TInputFilter>([this] { return Guard->Discard(MonotonicMs()); });
     WaitForGuard(now);
+    // An answer given in the notification is given by the dialog's button.
+    if (!NotificationBody.empty())
+        Notification =
+            std::make_unique<TRingNotification>(NotificationBody, [this](const std::string& key) {
+                ClickButton(key == "valider" ? RingAcknowledge : RingRemindTomorrow);
+            });
 }
 
 void TAlarmCheckDlg::WaitForGuard(int64_t now) {
@@ -87,8 +94,9 @@ void TAlarmCheckDlg::CmRemindIn() {
     CloseWindow(RingRemindIn);
 }
 
-int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer) {
+int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer, const std::string& notification) {
     TAlarmCheckDlg dialog(parent, &xfer, AlarmCheckTemplate);
+    dialog.NotifyDesktop(notification);
     return dialog.Execute();
 }
 

@@ -7,10 +7,12 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace vobrik {
 
 class TInputFilter;
+class TRingNotification;
 
 constexpr int AlarmCheckTemplate = 2002;
 
@@ -20,6 +22,9 @@ constexpr int AlarmCheckTemplate = 2002;
 class TAlarmCheckDlg : public TDialog {
   public:
     TAlarmCheckDlg(TWindow* parent, TAlarmCheckXfer* xfer, int resId = AlarmCheckTemplate);
+    // Also shown by the desktop's notification service, with this body
+    // (UTF-8), once the dialog is set up.
+    void NotifyDesktop(std::string body) { NotificationBody = std::move(body); }
     ~TAlarmCheckDlg() override;
 
     void SetupWindow() override;
@@ -38,9 +43,12 @@ class TAlarmCheckDlg : public TDialog {
     const TAlarmCheckXfer* Xfer;
     std::optional<TInputGuard> Guard;
     std::unique_ptr<TInputFilter> Filter;
+    std::string NotificationBody;
+    std::unique_ptr<TRingNotification> Notification;
 };
 
-// Runs the ring dialog modally over parent on the buffer and gives its result.
-int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer);
+// Runs the ring dialog modally over parent on the buffer and gives its
+// result; with a notification body, the desktop shows the ring too.
+int RingAlarm(TWindow* parent, TAlarmCheckXfer& xfer, const std::string& notification = "");
 
 } // namespace vobrik

@@ -189,10 +189,11 @@ class TDialog : public TWindow {
   protected:
     wxWindow* MakeHandle(wxWindow* parent) override;
     void EvClose(wxCloseEvent& event) override;
+    // As a click on the button would: nothing if it is disabled.
+    void ClickButton(int id);
 
   private:
     friend class TControl;
-    void ClickButton(int id);
     // A plain letter; true when it pressed a button.
     bool PressMnemonic(unsigned key);
 

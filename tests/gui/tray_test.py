@@ -8,6 +8,7 @@ import os
 import subprocess
 import sys
 import threading
+import time
 
 import gi
 
@@ -15,7 +16,7 @@ gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
 from harness import wait_for  # noqa: E402
-from shell_test import CLOSE_BUTTON, QUIT_BUTTON, gui_test, main  # noqa: E402
+from shell_test import CLOSE_BUTTON, NO_SUMMARY, QUIT_BUTTON, alarm, gui_test, main, records  # noqa: E402
 
 ITEM = "org.kde.StatusNotifierItem"
 WATCHER = "org.kde.StatusNotifierWatcher"
@@ -23,21 +24,29 @@ WATCHER_XML = f"""<node><interface name="{WATCHER}">
   <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
 </interface></node>"""
+NOTIFICATIONS = "org.freedesktop.Notifications"
+NOTIFICATIONS_XML = f"""<node><interface name="{NOTIFICATIONS}">
+  <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/>
+    <arg type="as"/><arg type="a{{sv}}"/><arg type="i"/><arg type="u" direction="out"/></method>
+  <method name="CloseNotification"><arg type="u"/></method>
+  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+</interface></node>"""
 ICON = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "icon1010_32.png")
 
 
-class Watcher:
-    """A watcher that is its own host, answering on a thread of its own."""
+class Service:
+    """A D-Bus service of the test's on a private bus, answering on a thread of
+    its own; it records the calls it gets."""
 
-    def __init__(self, address):
-        self.items = []
+    def __init__(self, address, name, path, xml):
+        self.calls, self.path = [], path
         self.context = GLib.MainContext()
         self.context.push_thread_default()
         flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
                  | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
         self.bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
-        interface = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
-        self.bus.register_object("/StatusNotifierWatcher", interface, self._call,
+        self.interface = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
+        self.bus.register_object(path, self.interface, self._call,
                                  lambda *args: GLib.Variant("b", True), None)
         self.context.pop_thread_default()
         self.loop = GLib.MainLoop(self.context)
@@ -45,23 +54,60 @@ class Watcher:
                                                        self.loop.run()), daemon=True)
         self.thread.start()
         self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                  "RequestName", GLib.Variant("(su)", (WATCHER, 4)))
+                  "RequestName", GLib.Variant("(su)", (name, 4)))
 
     def _call(self, bus, sender, path, interface, method, args, invocation):
-        invocation.return_value(None)
-        self.items.append(args.unpack()[0])
+        self.calls.append((method, args.unpack()))
+        invocation.return_value(self.answer(method, args.unpack()))
+
+    def answer(self, method, args):
+        return None
 
     def call(self, service, path, interface, method, args=None):
         return self.bus.call_sync(service, path, interface, method, args, None,
                                   Gio.DBusCallFlags.NONE, 5000, None).unpack()
 
-    def item(self, method, args, interface=ITEM):
-        return self.call(self.items[-1], "/StatusNotifierItem", interface, method, args)
+    def emit(self, signal, args):
+        self.bus.emit_signal(None, self.path, self.interface.name, signal, args)
 
     def leave(self):
         self.bus.close_sync(None)
         self.loop.quit()
         self.thread.join()
+
+
+class Watcher(Service):
+    """A watcher that is its own host."""
+
+    def __init__(self, address):
+        super().__init__(address, WATCHER, "/StatusNotifierWatcher", WATCHER_XML)
+
+    @property
+    def items(self):
+        return [args[0] for method, args in self.calls]
+
+    def item(self, method, args, interface=ITEM):
+        return self.call(self.items[-1], "/StatusNotifierItem", interface, method, args)
+
+
+class Notifications(Service):
+    """The desktop's notification service."""
+
+    def __init__(self, address):
+        super().__init__(address, NOTIFICATIONS, "/org/freedesktop/Notifications", NOTIFICATIONS_XML)
+
+    def answer(self, method, args):
+        if method == "Notify":
+            return GLib.Variant("(u)", (len(self.notified()),))
+        if method == "GetCapabilities":
+            return GLib.Variant("(as)", (["actions", "body"],))
+        return None
+
+    def notified(self):
+        return [args for method, args in self.calls if method == "Notify"]
+
+    def closed(self):
+        return [args[0] for method, args in self.calls if method == "CloseNotification"]
 
 
 def private_bus(s):
@@ -132,6 +178,32 @@ def test_status_notifier_item_then_its_watcher_goes(s):
     else:
         wait_for(lambda: s.x.iconic(frame), "the frame to be minimised without a tray")
         registered_item(s, process, Watcher(address))
+
+
+@gui_test("RingIsADesktopNotificationToo", wm=True, table=TESTS)
+def test_a_ring_is_a_desktop_notification_too(s):
+    """Each ring is a critical notification with the dialog's answers; an
+    answer in one place closes the other. Without a service nothing changes
+    (every other ring test)."""
+    address = private_bus(s)
+    service = Notifications(address)
+    now = int(time.time())
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    s.write("ALARMS.VBK", alarm(now - 120, "Premier") + alarm(now - 60, "Second"))
+    process = s.start("HIDE", DBUS_SESSION_BUS_ADDRESS=address)
+    first, seen = s.ring_dialog(process)
+    wait_for(lambda: service.notified(), "the notification")
+    name, replaces, icon, summary, body, actions, hints, timeout = service.notified()[0]
+    assert (name, icon, summary, hints["urgency"]) == ("Vobrik", "vobrik", "Vobrik", 2), service.calls
+    assert body.startswith("Premier\n") and actions == ["valider", "Valider", "rappel", "Rappel"], body
+    service.emit("ActionInvoked", GLib.Variant("(us)", (1, "valider")))  # as the button "Valider"
+    wait_for(lambda: not s.x.viewable(first), "the notification's answer to close the dialog")
+    second, seen = s.ring_dialog(process, first)
+    wait_for(lambda: len(service.notified()) == 2 and service.closed() == [1], "the second notification")
+    s.answer_ring(process, "alt+v", first)  # answered in the dialog: the notification goes
+    wait_for(lambda: service.closed() == [1, 2], "the notification to be withdrawn")
+    wait_for(lambda: records(s.read("ALARMS.VBK") or b"") == [], "both answered \"Valider\"")
+    service.leave()
 
 
 @gui_test("WithoutTrayQuitNoStaysMinimised", tray=False, wm=True, table=TESTS)
