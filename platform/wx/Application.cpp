@@ -2,6 +2,7 @@
 
 #include "platform/Text1252.h"
 #include "platform/wx/Resources.h"
+#include "platform/wx/RingNotification.h"
 #include "platform/wx/WxText.h"
 
 #include <wx/app.h>
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <syslog.h>
 
 namespace vobrik {
 
@@ -130,7 +132,16 @@ bool TApplication::CanClose() {
 
 int TApplication::Run() {
     if (!StartToolkit()) {
-        std::fprintf(stderr, "vobrik : aucun affichage n'a pu être ouvert (DISPLAY)\n");
+        // Started from the menu or at log-in, nobody reads the error output:
+        // the desktop's notifications and the system journal need no display.
+        const std::string why = "aucun affichage n'a pu être ouvert (DISPLAY) : Vobrik a besoin "
+                                "de X11 ; sous Wayland, activez XWayland, ou ouvrez une session "
+                                "X11. Vos alarmes ne sonneront pas.";
+        std::fprintf(stderr, "vobrik : %s\n", why.c_str());
+        openlog("vobrik", LOG_PID, LOG_USER);
+        syslog(LOG_ERR, "%s", why.c_str());
+        closelog();
+        NotifyDesktop("Vobrik ne peut pas démarrer", why);
         return 1;
     }
     Running = this;

@@ -30,6 +30,21 @@ void Close(GDBusConnection* bus, guint32 id) {
 
 } // namespace
 
+void NotifyDesktop(const std::string& summary, const std::string& body) {
+    GDBusConnection* bus = SessionBus();
+    if (bus == nullptr)
+        return;
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(2));
+    if (GVariant* reply = g_dbus_connection_call_sync(
+            bus, Service, Path, Service, "Notify",
+            g_variant_new("(susssasa{sv}i)", "Vobrik", 0u, "vobrik", summary.c_str(), body.c_str(),
+                          nullptr, &hints, -1),
+            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr))
+        g_variant_unref(reply);
+}
+
 // Shared with the bus's callbacks, which may come after the ring is over.
 struct TRingNotification::TState {
     GDBusConnection* Bus = nullptr;

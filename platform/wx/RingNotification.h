@@ -14,6 +14,10 @@
 
 namespace vobrik {
 
+// A notification of its own, without actions, for what the user must know
+// where no window can open (no display); waits at most a second. UTF-8.
+void NotifyDesktop(const std::string& summary, const std::string& body);
+
 class TRingNotification {
   public:
     // `answer` runs from the message loop with "valider" or "rappel" when the

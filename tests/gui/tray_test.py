@@ -203,6 +203,13 @@ def test_a_ring_is_a_desktop_notification_too(s):
     s.answer_ring(process, "alt+v", first)  # answered in the dialog: the notification goes
     wait_for(lambda: service.closed() == [1, 2], "the notification to be withdrawn")
     wait_for(lambda: records(s.read("ALARMS.VBK") or b"") == [], "both answered \"Valider\"")
+    # Where no display opens (Wayland without XWayland), the desktop says why.
+    process.terminate()
+    s.exit_code(process)
+    done = subprocess.run([s.program], env=s.env(DISPLAY=":99", DBUS_SESSION_BUS_ADDRESS=address),
+                          capture_output=True, timeout=20)
+    assert done.returncode == 1 and "XWayland" in done.stderr.decode(), done
+    assert "XWayland" in service.notified()[-1][4], service.notified()
     service.leave()
 
 
