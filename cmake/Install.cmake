@@ -12,6 +12,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/icon1001_32.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME vobrik.png)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icon1001_16.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME vobrik.png)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/vobrik.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # What software centres list; the screenshots are the README's, published
 # under the home page.
 configure_file(${CMAKE_SOURCE_DIR}/resources/org.vobrik.vobrik.metainfo.xml.in

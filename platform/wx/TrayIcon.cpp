@@ -168,7 +168,9 @@ class TTrayIcon : public wxTaskBarIcon {
         if (data.uFlags & NIF_ICON && data.hIcon != nullptr && data.hIcon->IsOk()) {
             Icons = data.hIcon->Images->Icons;
             if (Item)
-                Item->SetIcon({PixmapOf(Icons, 16), PixmapOf(Icons, 32)}, "vobrik");
+                Item->SetIcon({PixmapOf(Icons, 16), PixmapOf(Icons, 32), PixmapOf(Icons, 48),
+                               PixmapOf(Icons, 64)},
+                              "vobrik");
         }
         if (data.uFlags & NIF_TIP)
             SetTip(std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip)), "");

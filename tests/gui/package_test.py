@@ -39,9 +39,15 @@ def check_installed_program(screenshots):
     run("appstreamcli", "validate", "--no-net", "/usr/share/metainfo/org.vobrik.vobrik.metainfo.xml")
     # lintian has checked the copyright file and the manual pages.
     for path in ("/usr/share/vobrik/FETES.TXT", "/usr/share/vobrik/DRING.WAV", "/usr/libexec/vobrik/vobrik-ics",
-                 "/usr/share/icons/hicolor/32x32/apps/vobrik.png", "/usr/share/man/fr/man1/vobrik.1.gz",
-                 "/usr/share/bash-completion/completions/vobrik"):
+                 "/usr/share/man/fr/man1/vobrik.1.gz", "/usr/share/bash-completion/completions/vobrik",
+                 "/usr/share/icons/hicolor/scalable/apps/vobrik.svg"):
         assert os.path.isfile(path), f"{path} was not installed"
+    # Sharp at every size: each rendering is as large as its folder says.
+    for size in (16, 32, 48, 64, 128, 256):
+        shown = subprocess.run(["/usr/bin/identify", "-format", "%wx%h",
+                                f"/usr/share/icons/hicolor/{size}x{size}/apps/vobrik.png"],
+                               capture_output=True, text=True, check=True).stdout
+        assert shown == f"{size}x{size}", (size, shown)
 
     # From the menu: the frame shows, the icon docks, the data directory is made.
     command = exec_line("/usr/share/applications/vobrik.desktop")
