@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <tuple>
 #include <map>
+#include <tuple>
 #include <variant>
 
 namespace vobrik {
