@@ -92,7 +92,12 @@ icalcomponent* EventOf(const TAlarm& alarm, const std::string& uid, icaltimezone
     if (!text.empty())
         icalcomponent_add_property(event, icalproperty_new_summary(text.c_str()));
 
-    const bool exact = alarm.Type == atEveryDays && alarm.EveryDays <= 0;
+    // A time in the hour the clocks show twice, the second time, reads back
+    // as the first in every reader: it is written exact, in UTC, too.
+    const std::tm local = ToLocal(alarm.When), hourBefore = ToLocal(alarm.When - 3600);
+    const bool second = alarm.When > INT32_MIN + 3600 && local.tm_yday == hourBefore.tm_yday &&
+                        local.tm_hour == hourBefore.tm_hour && local.tm_min == hourBefore.tm_min;
+    const bool exact = (alarm.Type == atEveryDays && alarm.EveryDays <= 0) || second;
     const bool floating = !exact && zone == nullptr && zoneName != "UTC";
     if (exact)
         zone = nullptr;
