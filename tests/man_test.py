@@ -4,10 +4,11 @@ as man shows it, and the bash completion name every option of `vobrik --help`
 and no other, and the completion offers what each option's value names: files
 for FICHIER (blanks and all), folders for DOSSIER, the keys of the folder the
 line names for ID. Usage: man_test.py SOURCE_DIR PROGRAM"""
-import os, re, subprocess, sys, tempfile
+import atexit, os, re, shutil, subprocess, sys, tempfile
 
 source, program = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 work = tempfile.mkdtemp()
+atexit.register(shutil.rmtree, work)
 env = dict(os.environ, LANG="C.UTF-8", MANWIDTH="200", PATH=os.path.dirname(program) + ":/usr/bin:/bin",
            XDG_RUNTIME_DIR=work, XDG_DATA_HOME=os.path.join(work, "data"), HOME=work)
 helped = subprocess.run([program, "--help"], capture_output=True, text=True, env=env).stdout
