@@ -42,9 +42,7 @@ std::string SetYearly(TRequest& request, const std::string&) {
 
 std::string SetEvery(TRequest& request, const std::string& value) {
     request.Type = atEveryDays;
-    const bool digits = !value.empty() && value.size() <= 3 &&
-                        value.find_first_not_of("0123456789") == std::string::npos;
-    request.EveryDays = digits ? std::stoi(value) : 0;
+    request.EveryDays = Digits(value, 3) ? std::stoi(value) : 0;
     return request.EveryDays > 0 ? std::string() : "--every attend un nombre de jours de 1 à 999";
 }
 

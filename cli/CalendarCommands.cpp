@@ -48,9 +48,6 @@ TReply ExportCalendarFile(TAlarmTable& table, const std::string& path) {
     return {ExitDone, Count(alarms.size(), "alarme", "exportée") + " dans " + path + "\n", ""};
 }
 
-// The reminders already in the table, counted by content, so that a calendar
-// imported again adds nothing twice. A recurring one that is overdue (Vobrik
-// was not running) counts where it will ring next, as the import places it.
 // Past now, as the import places its own; a yearly one steps a year a call.
 TAlarm SteppedPast(TAlarm alarm, int32_t now) {
     for (int step = 0; alarm.Type != atOnce && alarm.When <= now && step < 1000; ++step)
@@ -58,6 +55,9 @@ TAlarm SteppedPast(TAlarm alarm, int32_t now) {
     return alarm;
 }
 
+// The reminders already in the table, counted by content, so that a calendar
+// imported again adds nothing twice. A recurring one that is overdue (Vobrik
+// was not running) counts where it will ring next, as the import places it.
 std::map<uint64_t, int> Present(const TAlarmTable& table, int32_t now) {
     std::map<uint64_t, int> present;
     for (int i = 0; i < table.AlarmCount; ++i)

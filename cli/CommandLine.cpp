@@ -25,13 +25,12 @@ std::string SetJson(TRequest& request, const std::string&) {
     return {};
 }
 
-// Digits only, at most `width` of them.
+} // namespace
+
 bool Digits(const std::string& text, size_t width) {
     return !text.empty() && text.size() <= width &&
            text.find_first_not_of("0123456789") == std::string::npos;
 }
-
-} // namespace
 
 const TOption DirOption = {
     "dir", "DOSSIER", nullptr, SetDir,

@@ -32,6 +32,9 @@ TReply Refusal(int code, const std::string& message);
 // A command's refusal when the table could not be saved.
 TReply NotSaved(const TAlarmTable& table);
 
+// Digits only, at most `width` of them.
+bool Digits(const std::string& text, size_t width);
+
 // « text », as the messages quote what the user typed.
 std::string Quoted(const std::string& text);
 

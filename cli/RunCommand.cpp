@@ -1,6 +1,7 @@
 #include "cli/RunCommand.h"
 
 #include "cli/CommandLine.h"
+#include "core/LocalTime.h"
 #include "platform/CommandSocket.h"
 #include "platform/FolderGuard.h"
 #include "platform/SearchPath.h"
@@ -41,10 +42,7 @@ class TNoList : public IAlarmList {
 
 class TSystemClock : public IClock {
   public:
-    int32_t Now() override {
-        const std::time_t now = std::time(nullptr);
-        return now > INT32_MAX ? INT32_MAX : static_cast<int32_t>(now);
-    }
+    int32_t Now() override { return CurrentTime(); }
 };
 
 // Keeps what the table would have shown in a box, for the command's error
@@ -86,6 +84,22 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
+// Loads the reminder file at `path`, applies the request and saves; `shown`
+// follows the file's name in --list.
+TReply RunOnFile(const TRequest& request, const std::string& path, const char* shown,
+                 const std::string& cwd) {
+    TNoList list;
+    TCapturedMessages messages;
+    TSystemClock clock;
+    TAlarmTable table(list, messages, clock, SystemFileOps(), path);
+    if (table.LoadAlarms() == TLoadResult::OpenFailed)
+        return Refusal(ExitRefused, "impossible de lire " + path + " : " + FrenchError(errno));
+    TCommandContext context{table, path + shown, cwd};
+    TReply reply = RunTableCommand(context, request);
+    reply.Err = messages.Text + reply.Err;
+    return reply;
+}
+
 bool SameFolder(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
@@ -116,26 +130,16 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lancé sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    const std::string shown = here + "/" + table.FileName() + " (Vobrik lancé)";
+    const std::string path = here + "/" + table.FileName();
     if (!busy) {
-        TCommandContext context{table, shown, cwd};
+        TCommandContext context{table, path + " (Vobrik lancé)", cwd};
         return RunTableCommand(context, request);
     }
     // A window waits for an answer (a ring, the editor, a question) and holds
     // the table until it closes, maybe for hours: the command is answered at
     // once from the file, which the copy holds the guard of, and the table
     // takes the change at its next save or once the window closes.
-    TNoList list;
-    TCapturedMessages messages;
-    TSystemClock clock;
-    TAlarmTable file(list, messages, clock, SystemFileOps(), table.FileName());
-    if (file.LoadAlarms() == TLoadResult::OpenFailed)
-        return Refusal(ExitRefused, "impossible de lire " + here + "/" + table.FileName() + " : " +
-                                        FrenchError(errno));
-    TCommandContext context{file, shown, cwd};
-    reply = RunTableCommand(context, request);
-    reply.Err = messages.Text + reply.Err;
-    return reply;
+    return RunOnFile(request, path, " (Vobrik lancé)", cwd);
 }
 
 std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
@@ -156,17 +160,7 @@ std::string RequestFolder(const TRequest& request, const std::string& cwd) {
 }
 
 TReply RunInFolder(const TRequest& request, const std::string& folder, const std::string& cwd) {
-    TNoList list;
-    TCapturedMessages messages;
-    TSystemClock clock;
-    TAlarmTable table(list, messages, clock, SystemFileOps(), folder + "/" + AlarmFileName);
-    if (table.LoadAlarms() == TLoadResult::OpenFailed)
-        return Refusal(ExitRefused,
-                       "impossible de lire " + table.FileName() + " : " + FrenchError(errno));
-    TCommandContext context{table, table.FileName() + " (Vobrik n'est pas lancé)", cwd};
-    TReply reply = RunTableCommand(context, request);
-    reply.Err = messages.Text + reply.Err;
-    return reply;
+    return RunOnFile(request, folder + "/" + AlarmFileName, " (Vobrik n'est pas lancé)", cwd);
 }
 
 namespace {

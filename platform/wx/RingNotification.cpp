@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <initializer_list>
 #include <utility>
 
 namespace vobrik {
@@ -28,19 +29,30 @@ void Close(GDBusConnection* bus, guint32 id) {
                            nullptr, nullptr, nullptr);
 }
 
+// Notify's parameters: critical, so that it shows over a full-screen window
+// and stays; `actions` are key and label in turn.
+GVariant* NotifyParameters(const char* summary, const std::string& body,
+                           std::initializer_list<const char*> actions, gint32 timeout) {
+    GVariantBuilder list;
+    g_variant_builder_init(&list, G_VARIANT_TYPE("as"));
+    for (const char* action : actions)
+        g_variant_builder_add(&list, "s", action);
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(2)); // critical
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("vobrik"));
+    return g_variant_new("(susssasa{sv}i)", "Vobrik", 0u, "vobrik", summary, body.c_str(), &list,
+                         &hints, timeout);
+}
+
 } // namespace
 
 void NotifyDesktop(const std::string& summary, const std::string& body) {
     GDBusConnection* bus = SessionBus();
     if (bus == nullptr)
         return;
-    GVariantBuilder hints;
-    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(2));
     if (GVariant* reply = g_dbus_connection_call_sync(
-            bus, Service, Path, Service, "Notify",
-            g_variant_new("(susssasa{sv}i)", "Vobrik", 0u, "vobrik", summary.c_str(), body.c_str(),
-                          nullptr, &hints, -1),
+            bus, Service, Path, Service, "Notify", NotifyParameters(summary.c_str(), body, {}, -1),
             G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr))
         g_variant_unref(reply);
 }
@@ -75,20 +87,11 @@ TRingNotification::TRingNotification(const std::string& body,
         new std::shared_ptr<TState>(State),
         [](gpointer data) { delete static_cast<std::shared_ptr<TState>*>(data); });
 
-    GVariantBuilder actions;
-    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
-    for (const char* action : {"valider", "Valider", "rappel", "Rappel"})
-        g_variant_builder_add(&actions, "s", action);
-    GVariantBuilder hints;
-    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(2)); // critical
-    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("vobrik"));
     // The reply comes later; the state lives until it has.
     auto* pending = new std::shared_ptr<TState>(State);
     g_dbus_connection_call(
         State->Bus, Service, Path, Service, "Notify",
-        g_variant_new("(susssasa{sv}i)", "Vobrik", 0u, "vobrik", "Vobrik", body.c_str(), &actions,
-                      &hints, 0),
+        NotifyParameters("Vobrik", body, {"valider", "Valider", "rappel", "Rappel"}, 0),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::shared_ptr<TState>> state(
