@@ -88,7 +88,7 @@ extern const TCommand AddCommand = {
     "MESSAGE",
     SetMessage,
     "ajoute une alarme et affiche son identifiant",
-    {&AtOption, &InOption, &MonthlyOption, &YearlyOption, &EveryOption, &DirOption},
+    {&AtOption, &InOption, &MonthlyOption, &YearlyOption, &EveryOption, &DirOption, &TimeoutOption},
     "date",
     true,
     nullptr,

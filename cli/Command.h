@@ -18,6 +18,7 @@ namespace vobrik {
 constexpr int ExitDone = 0;
 constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
+constexpr int ExitTimeout = 3; // nothing was done
 
 struct TCommand;
 
@@ -36,6 +37,7 @@ struct TRequest {
     std::string Key; // the reminder --delete names, as --list shows it
     std::string Dir;
     std::string File; // the calendar file of --export-ics and --import-ics
+    int Timeout = 30; // seconds a command waits for a running copy or the folder
 };
 
 struct TReply {
@@ -84,6 +86,7 @@ struct TCommand {
 // Options more than one command takes.
 extern const TOption DirOption;
 extern const TOption JsonOption;
+extern const TOption TimeoutOption;
 
 // Every command, in the order the help shows them.
 const std::vector<const TCommand*>& Commands();

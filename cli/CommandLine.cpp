@@ -25,6 +25,13 @@ std::string SetJson(TRequest& request, const std::string&) {
     return {};
 }
 
+std::string SetTimeout(TRequest& request, const std::string& value) {
+    request.Timeout = Digits(value, 4) ? std::stoi(value) : 0;
+    return request.Timeout >= 1 && request.Timeout <= 3600
+               ? std::string()
+               : "--timeout attend un nombre de secondes, de 1 à 3600";
+}
+
 } // namespace
 
 bool Digits(const std::string& text, size_t width) {
@@ -35,6 +42,10 @@ bool Digits(const std::string& text, size_t width) {
 const TOption DirOption = {
     "dir", "DOSSIER", nullptr, SetDir,
     "dossier des alarmes (par défaut celui de Vobrik lancé, sinon $XDG_DATA_HOME/vobrik)"};
+const TOption TimeoutOption = {
+    "timeout", "SECONDES", nullptr, SetTimeout,
+    "attente au plus d'un Vobrik lancé ou du dossier pris (30 par défaut) ; au-delà, la "
+    "commande n'est pas faite (code 3)"};
 const TOption JsonOption = {"json", nullptr, "forme", SetJson,
                             "avec --list ou --next : en JSON (identifiant, date ISO 8601, "
                             "secondes, type, intervalle, message)"};
@@ -329,7 +340,10 @@ std::string FrenchError(int error) {
     case EPIPE:
         return "tube fermé";
     case ELOOP:
-        return "trop de liens symboliques";
+        return "lien symbolique en boucle, ou non suivi dans un dossier que d'autres peuvent "
+               "modifier";
+    case EBUSY:
+        return "un autre programme est en train de l'écrire";
     case ENOTDIR:
         return "un élément du chemin n'est pas un dossier";
     default:

@@ -36,9 +36,14 @@ TReply Delete(TCommandContext& context, const TRequest& request) {
 
 } // namespace
 
-extern const TCommand DeleteCommand = {
-    "delete",     "ID",    SetKey, "supprime l'alarme de cet identifiant (voir --list)",
-    {&DirOption}, nullptr, true,   nullptr,
-    Delete};
+extern const TCommand DeleteCommand = {"delete",
+                                       "ID",
+                                       SetKey,
+                                       "supprime l'alarme de cet identifiant (voir --list)",
+                                       {&DirOption, &TimeoutOption},
+                                       nullptr,
+                                       true,
+                                       nullptr,
+                                       Delete};
 
 } // namespace vobrik

@@ -1,9 +1,9 @@
 #include "cli/RunCommand.h"
 
 #include "cli/CommandLine.h"
+#include "core/FolderGuard.h"
 #include "core/LocalTime.h"
 #include "platform/CommandSocket.h"
-#include "platform/FolderGuard.h"
 #include "platform/SearchPath.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
@@ -25,8 +25,6 @@ namespace vobrik {
 namespace {
 
 constexpr const char* ProgramTitle = "Vobrik";
-// How long a command waits for a starting copy or another command to finish.
-constexpr auto BusyWait = std::chrono::seconds(30);
 
 // A list that shows nothing: a command has no window.
 class TNoList : public IAlarmList {
@@ -87,11 +85,12 @@ std::string FolderProblem(const std::string& folder) {
 // Loads the reminder file at `path`, applies the request and saves; `shown`
 // follows the file's name in --list.
 TReply RunOnFile(const TRequest& request, const std::string& path, const char* shown,
-                 const std::string& cwd) {
+                 const std::string& cwd, const std::function<bool()>& stillWanted = nullptr) {
     TNoList list;
     TCapturedMessages messages;
     TSystemClock clock;
     TAlarmTable table(list, messages, clock, SystemFileOps(), path);
+    table.StillWanted = stillWanted;
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
         return Refusal(ExitRefused, "impossible de lire " + path + " : " + FrenchError(errno));
     TCommandContext context{table, path + shown, cwd};
@@ -118,8 +117,9 @@ TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
     return reply;
 }
 
-TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
-                             const std::vector<std::string>& args, bool busy) {
+TReply AnswerFromRunningCopy(const TAlarmTable& table, const std::string& cwd,
+                             const std::vector<std::string>& args,
+                             const std::function<bool()>& stillWanted) {
     TRequest request;
     TReply reply;
     if (!ParseCommandLine(args, request, reply))
@@ -130,24 +130,20 @@ TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
     if (!request.Dir.empty() && !SameFolder(Absolute(request.Dir, cwd), here))
         return Refusal(ExitRefused, "Vobrik est lancé sur " + here +
                                         " ; quittez-le pour travailler sur " + request.Dir);
-    const std::string path = here + "/" + table.FileName();
-    if (!busy) {
-        TCommandContext context{table, path + " (Vobrik lancé)", cwd};
-        return RunTableCommand(context, request);
-    }
-    // A window waits for an answer (a ring, the editor, a question) and holds
-    // the table until it closes, maybe for hours: the command is answered at
-    // once from the file, which the copy holds the guard of, and the table
-    // takes the change at its next save or once the window closes.
-    return RunOnFile(request, path, " (Vobrik lancé)", cwd);
+    // Even while a window of the copy waits for an answer (a ring, the
+    // editor, a question), maybe for hours: the table takes the change when
+    // it reads the file again, or merges it at its next save.
+    return RunOnFile(request, Absolute(table.FileName(), here), " (Vobrik lancé)", cwd,
+                     stillWanted);
 }
 
-std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy) {
+std::string AnswerCommandRequest(const TAlarmTable& table, const std::string& payload,
+                                 const std::function<bool()>& stillWanted) {
     std::string cwd;
     std::vector<std::string> args;
     if (!DecodeRequest(payload, cwd, args))
         return EncodeReply(Refusal(ExitUsage, "requête illisible"));
-    return EncodeReply(AnswerFromRunningCopy(table, cwd, args, busy));
+    return EncodeReply(AnswerFromRunningCopy(table, cwd, args, stillWanted));
 }
 
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {
@@ -165,12 +161,20 @@ TReply RunInFolder(const TRequest& request, const std::string& folder, const std
 
 namespace {
 
+using TSteady = std::chrono::steady_clock;
+
+TReply TimedOut(const TRequest& request, const std::string& what) {
+    return Refusal(ExitTimeout, what + " depuis " + std::to_string(request.Timeout) +
+                                    " s : la commande n'a pas été faite (voir --timeout)");
+}
+
 // The answer of a copy asked at the address; nothing when it is not there
 // (or not ready: it applied nothing).
-std::optional<TReply> AskCopy(const std::string& address, const std::string& command) {
+std::optional<TReply> AskCopy(const std::string& address, const std::string& command,
+                              const TRequest& request, TSteady::time_point deadline) {
     std::string answer;
     TReply reply;
-    switch (AskRunningCopy(address, command, answer)) {
+    switch (AskRunningCopy(address, command, answer, deadline)) {
     case TAskResult::Answered:
         return DecodeReply(answer, reply) ? reply
                                           : Refusal(ExitRefused, "réponse illisible de Vobrik");
@@ -179,6 +183,8 @@ std::optional<TReply> AskCopy(const std::string& address, const std::string& com
     case TAskResult::Gone:
         return Refusal(ExitRefused, "Vobrik s'est arrêté avant de répondre ; voyez avec vobrik "
                                     "--list si la commande a été faite");
+    case TAskResult::TimedOut:
+        return TimedOut(request, "Vobrik ne répond pas (arrêté ou figé ?)");
     case TAskResult::NobodyListens:
         break;
     }
@@ -192,9 +198,11 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
     if (cwd.empty())
         return Refusal(ExitRefused, "dossier courant inaccessible");
     const std::string command = EncodeRequest(cwd, args);
+    const auto deadline = TSteady::now() + std::chrono::seconds(request.Timeout);
     // Without --dir, the copy of this session answers on its own folder.
     if (request.Dir.empty())
-        if (std::optional<TReply> reply = AskCopy(WindowLookupPath(ProgramTitle), command))
+        if (std::optional<TReply> reply =
+                AskCopy(WindowLookupPath(ProgramTitle), command, request, deadline))
             return *reply;
 
     const std::string folder = RequestFolder(request, cwd);
@@ -213,17 +221,16 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
     }
     // The folder's guard is met by every process that writes it: the copy
     // that holds it answers, a command that holds it is waited for.
-    const auto deadline = std::chrono::steady_clock::now() + BusyWait;
     for (;;) {
         TFolderGuard guard;
-        std::string address;
-        switch (guard.TryTake(folder, address)) {
+        std::vector<std::string> addresses;
+        switch (guard.TryTake(folder, addresses)) {
         case TFolderGuard::TState::Ours:
             return RunInFolder(request, folder, cwd);
-        case TFolderGuard::TState::HeldByCopy:
-        case TFolderGuard::TState::Busy: // a command at work, or a copy on a full disk
-            if (std::optional<TReply> reply = AskCopy(address, command))
-                return *reply;
+        case TFolderGuard::TState::Held: // a copy, or a command at work
+            for (const std::string& address : addresses)
+                if (std::optional<TReply> reply = AskCopy(address, command, request, deadline))
+                    return *reply;
             break;
         case TFolderGuard::TState::Failed:
             // A folder one may read but not write is still listed.
@@ -232,8 +239,8 @@ TReply RunFromTerminal(const TRequest& request, const std::vector<std::string>& 
             return Refusal(ExitRefused, "impossible de prendre le verrou de " + folder + " : " +
                                             FrenchError(errno));
         }
-        if (std::chrono::steady_clock::now() > deadline)
-            return Refusal(ExitRefused, "Vobrik est occupé, réessayez plus tard");
+        if (TSteady::now() > deadline)
+            return TimedOut(request, "le dossier " + folder + " est pris par un autre programme");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

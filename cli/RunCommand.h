@@ -6,6 +6,7 @@
 
 #include "cli/Command.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,18 @@ std::string Absolute(const std::string& path, const std::string& cwd);
 TReply RunTableCommand(TCommandContext& context, const TRequest& request);
 
 // The running copy's side: the arguments sent by a terminal whose current
-// directory was `cwd`, applied to the table kept in this process's current
-// directory; while the copy is busy (a window of its waits for an answer),
-// applied to the table's file instead, never waiting.
-TReply AnswerFromRunningCopy(TAlarmTable& table, const std::string& cwd,
-                             const std::vector<std::string>& args, bool busy = false);
+// directory was `cwd`, applied to the file of the table kept in this
+// process's current directory, whose guard the copy holds. The table itself
+// is left as it is, to take the file again: a command refused is a command
+// that changed nothing, and one whose terminal gave up (`stillWanted`) is not
+// written.
+TReply AnswerFromRunningCopy(const TAlarmTable& table, const std::string& cwd,
+                             const std::vector<std::string>& args,
+                             const std::function<bool()>& stillWanted = nullptr);
 
 // The running copy's answer to an encoded request.
-std::string AnswerCommandRequest(TAlarmTable& table, const std::string& payload, bool busy);
+std::string AnswerCommandRequest(const TAlarmTable& table, const std::string& payload,
+                                 const std::function<bool()>& stillWanted);
 
 // The folder a request works on while no copy runs: --dir, read from `cwd`,
 // or the data folder of the desktop's launcher.

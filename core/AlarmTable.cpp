@@ -4,6 +4,7 @@
 #include "platform/Text1252.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <map>
 #include <string>
@@ -66,14 +67,33 @@ std::string ContentKey(const TAlarm& alarm) {
     return std::string(content, content + AlarmRecordSize);
 }
 
+TAlarm RecordAt(const std::vector<unsigned char>& image, size_t at) {
+    TAlarm alarm;
+    DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&image[at]), alarm);
+    return alarm;
+}
+
+// The same reminder at another time.
+std::string TimelessKey(TAlarm alarm) {
+    alarm.When = 0;
+    return ContentKey(alarm);
+}
+
 std::map<std::string, int> Contents(const std::vector<unsigned char>& image) {
     std::map<std::string, int> counts;
-    for (size_t at = 0; at + AlarmRecordSize <= image.size(); at += AlarmRecordSize) {
-        TAlarm alarm;
-        DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&image[at]), alarm);
-        ++counts[ContentKey(alarm)];
-    }
+    for (size_t at = 0; at + AlarmRecordSize <= image.size(); at += AlarmRecordSize)
+        ++counts[ContentKey(RecordAt(image, at))];
     return counts;
+}
+
+// How many records of a multiset are also in another, taken out of both.
+void CancelCommon(std::map<std::string, int>& a, std::map<std::string, int>& b) {
+    for (auto& [content, count] : a) {
+        int& other = b[content];
+        const int both = std::min(count, other);
+        count -= both;
+        other -= both;
+    }
 }
 
 } // namespace
@@ -103,10 +123,19 @@ void TAlarmTable::Take(const std::vector<unsigned char>& contents) {
     Base.assign(contents.begin(), contents.begin() + whole * AlarmRecordSize);
 }
 
-TReadResult TAlarmTable::ReadFile(const TStamp& stamp) {
+TReadResult TAlarmTable::ReadStable(std::vector<unsigned char>& contents, TStamp& stamp) {
+    for (int tries = 0;; ++tries) {
+        stamp = StampOf(FileName_);
+        const TReadResult read = ReadWholeFile(Files, FileName_, contents);
+        // Still changing after that many reads: the save's last check sees it.
+        if (read == TReadResult::Failed || StampOf(FileName_) == stamp || tries == 50)
+            return read;
+    }
+}
+
+TReadResult TAlarmTable::ReadFile() {
     std::vector<unsigned char> contents;
-    const TReadResult read = ReadWholeFile(Files, FileName_, contents);
-    Stamp = stamp;
+    const TReadResult read = ReadStable(contents, Stamp);
     // A file that cannot be read is never replaced: it blocks the saves until
     // it can be read again. One that went away is written anew, whole.
     SaveBlocked = read == TReadResult::Failed;
@@ -119,7 +148,7 @@ TReadResult TAlarmTable::ReadFile(const TStamp& stamp) {
 }
 
 TLoadResult TAlarmTable::LoadAlarms() {
-    switch (ReadFile(StampOf(FileName_))) {
+    switch (ReadFile()) {
     case TReadResult::NoFile:
         return TLoadResult::NoFile;
     case TReadResult::Failed:
@@ -136,8 +165,9 @@ TLoadResult TAlarmTable::LoadAlarms() {
 
 bool TAlarmTable::ReloadIfChanged() {
     // Quietly, since a command may be waiting: a failure shows at the next save.
-    const TStamp stamp = StampOf(FileName_);
-    return !(stamp == Stamp) && ReadFile(stamp) == TReadResult::Read;
+    if (StampOf(FileName_) == Stamp || Contents(Image()) != Contents(Base))
+        return false;
+    return ReadFile() == TReadResult::Read;
 }
 
 std::vector<unsigned char> TAlarmTable::Image() const {
@@ -149,46 +179,74 @@ std::vector<unsigned char> TAlarmTable::Image() const {
     return image;
 }
 
-bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image) {
+bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& notice) {
     std::vector<unsigned char> theirs;
-    switch (ReadWholeFile(Files, FileName_, theirs)) {
+    switch (ReadStable(theirs, Stamp)) {
     case TReadResult::Failed:
         return false; // never replace what could not be read
     case TReadResult::NoFile:
+        SaveBlocked = false;
         return true; // a file that went away is written anew, whole
     case TReadResult::Read:
         break;
     }
+    const bool blocked = std::exchange(SaveBlocked, false);
     if (theirs.size() % AlarmRecordSize != 0)
         Damaged = theirs;
-    std::map<std::string, int> removed = Contents(Base);
-    std::map<std::string, int> added = Contents(image);
-    for (auto& [content, count] : removed) {
-        int& kept = added[content];
-        const int both = std::min(count, kept);
-        count -= both;
-        kept -= both;
+    theirs.resize(theirs.size() / AlarmRecordSize * AlarmRecordSize);
+    const std::map<std::string, int> base = Contents(Base), present = Contents(theirs);
+    notice.clear();
+    if (present == base && !blocked)
+        return true; // no one else changed it: the table stays as it is
+    std::map<std::string, int> removed = base, added = Contents(image), made;
+    CancelCommon(removed, added);
+    std::vector<bool> dropped(theirs.size() / AlarmRecordSize);
+    for (const TAnswer& answer : Answers) {
+        for (const std::string& one : answer.Made)
+            ++made[one];
+        if (present.count(answer.Due) != 0)
+            continue;
+        if (int& due = removed[answer.Due]; due > 0)
+            --due; // gone elsewhere: not a change of the user's that met another
+        // An earlier time of the same reminder that this table never had is a
+        // backup put back meanwhile: the answer has stepped past it.
+        bool restored = false;
+        for (size_t r = 0; r < dropped.size() && !restored; ++r) {
+            const TAlarm older = RecordAt(theirs, r * AlarmRecordSize);
+            restored = !dropped[r] && older.When <= answer.When &&
+                       TimelessKey(older) == answer.Reminder && base.count(ContentKey(older)) == 0;
+            dropped[r] = dropped[r] || restored;
+        }
+        // Otherwise the reminder was deleted or changed elsewhere, and what
+        // the answer made of it must not bring it back.
+        for (const std::string& one : answer.Made)
+            if (int& count = added[one]; !restored && count > 0)
+                --count;
     }
-    const std::map<std::string, int> present = Contents(theirs);
-    for (const TAnswer& answer : Answers)
-        if (present.count(answer.Due) == 0)
-            for (const std::string& made : answer.Made)
-                if (int& count = added[made]; count > 0)
-                    --count;
     std::vector<unsigned char> merged;
-    for (size_t at = 0; at + AlarmRecordSize <= theirs.size(); at += AlarmRecordSize) {
-        const std::map<std::string, int> one(
-            Contents({theirs.begin() + at, theirs.begin() + at + AlarmRecordSize}));
-        int& gone = removed[one.begin()->first];
-        if (gone > 0)
+    for (size_t r = 0; r < dropped.size(); ++r) {
+        const auto record = theirs.begin() + static_cast<long>(r * AlarmRecordSize);
+        if (int& gone = removed[ContentKey(RecordAt(theirs, r * AlarmRecordSize))]; gone > 0)
             --gone;
-        else
-            merged.insert(merged.end(), theirs.begin() + at, theirs.begin() + at + AlarmRecordSize);
+        else if (!dropped[r])
+            merged.insert(merged.end(), record, record + AlarmRecordSize);
     }
+    // A change of the user's to a reminder changed or deleted elsewhere is
+    // kept, and the user is told.
+    std::map<std::string, int> edits = added;
+    CancelCommon(made, edits);
+    const bool met = std::any_of(removed.begin(), removed.end(), [](auto& r) { return r.second; });
+    for (const auto& [content, count] : edits)
+        for (int n = 0; met && n < count; ++n)
+            notice += "L'alarme « " +
+                      Utf8FromWindows1252(RecordAt({content.begin(), content.end()}, 0).Message) +
+                      " » est gardée telle que vous l'avez enregistrée, mais elle avait été "
+                      "modifiée ou supprimée ailleurs entre-temps : vérifiez la liste.\n";
     for (const auto& [content, count] : added)
         for (int n = 0; n < count; ++n)
             merged.insert(merged.end(), content.begin(), content.end());
     Take(merged);
+    Base = theirs; // what the file holds, until this table is written
     RefreshAlarmList();
     image = Image();
     return true;
@@ -198,34 +256,57 @@ bool TAlarmTable::KeepDamagedAside(std::string& notice) {
     const std::tm local = ToLocal(Clock_.Now());
     char stamp[32];
     std::strftime(stamp, sizeof stamp, ".endommage-%Y%m%d-%H%M%S", &local);
+    // A name that is taken, by a file or by a link someone left there, is
+    // passed over, never written through.
     std::string aside = FileName_ + stamp;
-    for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
+    for (int n = 2; !CreateNewFile(Files, aside, Damaged.data(), Damaged.size()); ++n) {
+        if (errno != EEXIST || n > 100)
+            return false;
         aside = FileName_ + stamp + "-" + std::to_string(n);
-    if (!SaveFileAtomically(Files, aside, Damaged.data(), Damaged.size()))
-        return false;
+    }
     notice = FileName_ + " n'était pas fait d'alarmes entières (" + std::to_string(Damaged.size()) +
              " octets) : il est gardé tel quel dans " + aside + " avant d'être réécrit.";
     Damaged.clear();
     return true;
 }
 
+bool TAlarmTable::TrySave(std::vector<unsigned char>& image, std::string& notice) {
+    // The file is read at every save, not only when its stamp changed: a file
+    // rewritten in place within the clock's tick keeps its stamp. A table that
+    // could not read the file merges into it once it can.
+    if (!MergeWithFile(image, notice))
+        return false;
+    std::string aside;
+    if (!Damaged.empty() && !KeepDamagedAside(aside))
+        return false;
+    notice = aside.empty() ? notice : aside + "\n" + notice;
+    // Bytes written to the file since it was read (a restore written in
+    // place) are never replaced unread.
+    const TStamp expected = Stamp;
+    return SaveFileAtomically(Files, FileName_, image.data(), image.size(), 0600, [&] {
+        const bool wanted = !StillWanted || StillWanted();
+        const bool unchanged = StampOf(FileName_) == expected;
+        errno = wanted ? EAGAIN : ECANCELED;
+        return wanted && unchanged;
+    });
+}
+
 bool TAlarmTable::SaveAlarms() {
     std::vector<unsigned char> image = Image();
-    bool ok = !SaveBlocked;
-    if (ok && !(StampOf(FileName_) == Stamp))
-        ok = MergeWithFile(image);
-    // The user is told of a damaged file once the save is done: a box left
-    // open must not hold back an answered ring.
     std::string notice;
-    if (ok && !Damaged.empty())
-        ok = KeepDamagedAside(notice);
-    if (!ok || !SaveFileAtomically(Files, FileName_, image.data(), image.size())) {
+    bool saved = false;
+    for (int tries = 0; tries < 20 && !saved; ++tries)
+        if (!(saved = TrySave(image, notice)) && errno != EAGAIN)
+            break;
+    if (!saved) {
         Messages_->MessageBox(FileWriteError, ErrorCaption, MB_OK);
         return false;
     }
     Base.assign(image.begin(), image.end());
     Stamp = StampOf(FileName_);
     Answers.clear();
+    // The user is told once the save is done: a box left open must not hold
+    // back an answered ring, nor a command.
     if (!notice.empty())
         Messages_->MessageBox(Windows1252FromUtf8(notice).c_str(), CapacityCaption, MB_OK);
     return true;
@@ -278,7 +359,7 @@ void TAlarmTable::RemoveByMovingLast(int i) {
 }
 
 void TAlarmTable::NoteAnswer(const TAlarm& due, const std::vector<TAlarm>& madeOfIt) {
-    TAnswer answer{ContentKey(due), {}};
+    TAnswer answer{ContentKey(due), TimelessKey(due), due.When, {}};
     for (const TAlarm& made : madeOfIt)
         answer.Made.push_back(ContentKey(made));
     Answers.push_back(std::move(answer));

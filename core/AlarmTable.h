@@ -4,6 +4,7 @@
 #include "core/FileOps.h"
 #include "core/Services.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,14 +32,18 @@ class TAlarmTable {
     int32_t NextId = 1;
 
     TLoadResult LoadAlarms();
-    // False when the file could not be written; the user has been told. A
-    // file that someone else changed since it was last read or written is
-    // read first: this table's own changes since then are applied to what it
-    // holds now, and the table takes the result.
+    // False when the file could not be written; the user has been told. The
+    // file is read first: this table's own changes since it was last read or
+    // written are applied to what it holds now (someone else may have changed
+    // it), and the table takes the result.
     bool SaveAlarms();
     // Reads the file again if someone else has changed it; true if the table
-    // took a new content. Shows nothing.
+    // took a new content. Shows nothing. A table holding changes it could not
+    // write keeps them: its next save merges them.
     bool ReloadIfChanged();
+    // Asked once a save's bytes are on the disk, just before they replace the
+    // file: false withdraws the save (a command whose caller gave up).
+    std::function<bool()> StillWanted;
     void RefreshAlarmList();
 
     void AddAlarm(IAlarmEditor& editor);
@@ -78,13 +83,20 @@ class TAlarmTable {
   private:
     int FindSelected();
     void Clear();
+    // Reads the file into `contents` and gives the stamp it was read under,
+    // reading again while it changes underneath.
+    TReadResult ReadStable(std::vector<unsigned char>& contents, TStamp& stamp);
     // Reads the file into the table, which takes the stamp it was read under.
-    TReadResult ReadFile(const TStamp& stamp);
+    TReadResult ReadFile();
     // Takes whole records as the table and its overflow.
     void Take(const std::vector<unsigned char>& contents);
     std::vector<unsigned char> Image() const;
-    // This table's changes since Base, applied to the file as it is now.
-    bool MergeWithFile(std::vector<unsigned char>& image);
+    // This table's changes since Base, applied to the file as it is now;
+    // `notice` says when a change of the user's met another one.
+    bool MergeWithFile(std::vector<unsigned char>& image, std::string& notice);
+    // One try of a save: merge, keep a damaged file aside, replace the file.
+    // EAGAIN: the file changed again before the rename.
+    bool TrySave(std::vector<unsigned char>& image, std::string& notice);
 
     IAlarmList& List;
     IMessages* Messages_;
@@ -104,7 +116,8 @@ class TAlarmTable {
     // for byte, before the file is first rewritten.
     std::vector<unsigned char> Damaged;
     struct TAnswer {
-        std::string Due;
+        std::string Due, Reminder; // its content, and the same without its time
+        int32_t When;
         std::vector<std::string> Made;
     };
     std::vector<TAnswer> Answers; // since the last save, by content

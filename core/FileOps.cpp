@@ -1,10 +1,13 @@
 #include "core/FileOps.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vobrik {
@@ -36,12 +39,14 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // Where the bytes really go: the target of a symbolic link (followed to its
-// end), otherwise the path itself.
+// end), otherwise the path itself. A link in a folder others can write may be
+// theirs, aimed at any file of this user: it is not followed.
 std::string FinalTarget(const std::string& path) {
     std::string current = path;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (FolderOthersCanWrite(DirectoryOf(current)) || ::lstat(current.c_str(), &st) != 0 ||
+            !S_ISLNK(st.st_mode))
             return current;
         char target[PATH_MAX];
         const ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
@@ -71,17 +76,52 @@ bool WriteAll(IFileOps& files, int fd, const unsigned char* data, size_t size) {
     return true;
 }
 
-// Whatever is left under the temporary name (the file of an interrupted save, a
-// link, a named pipe) is removed rather than opened: writing through a link
-// would overwrite another file, and opening a pipe would wait forever.
-int CreateTemporary(IFileOps& files, const std::string& temporary, mode_t mode) {
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
-    const int fd = files.Open(temporary.c_str(), flags, mode);
-    if (fd >= 0 || errno != EEXIST)
-        return fd;
-    if (files.Unlink(temporary.c_str()) != 0)
-        return -1;
-    return files.Open(temporary.c_str(), flags, mode);
+// A name no one has used, created by this call: a name prepared by someone
+// else (a link, a pipe, another writer's file) is never opened.
+int CreateTemporary(IFileOps& files, const std::string& target, mode_t mode,
+                    std::string& temporary) {
+    for (int tries = 0; tries < 16; ++tries) {
+        unsigned char random[8] = {};
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+            return -1;
+        temporary = target + ".tmp-";
+        for (const unsigned char byte : random)
+            temporary += "0123456789abcdef"[byte & 15], temporary += "0123456789abcdef"[byte >> 4];
+        const int fd =
+            files.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Another program has the file open for writing: a read lease is refused
+// while it does. Where leases do not work (another user's file, a network
+// file system), there is nothing to wait on.
+bool WaitForWriters(int fd) {
+    for (int waited = 0;; waited += 10) {
+        if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+            ::fcntl(fd, F_SETLEASE, F_UNLCK);
+            return true;
+        }
+        if (errno != EAGAIN)
+            return true;
+        if (waited >= WriterWaitMs) {
+            errno = EBUSY;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+bool CloseAfter(IFileOps& files, int fd, bool ok) {
+    int saved = errno;
+    if (files.Close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    errno = saved;
+    return ok;
 }
 
 void SyncDirectory(IFileOps& files, const std::string& dir) {
@@ -96,6 +136,12 @@ void SyncDirectory(IFileOps& files, const std::string& dir) {
 
 } // namespace
 
+bool FolderOthersCanWrite(const std::string& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 &&
+           (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0);
+}
+
 IFileOps& SystemFileOps() {
     static TSystemFileOps ops;
     return ops;
@@ -104,14 +150,13 @@ IFileOps& SystemFileOps() {
 TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
                           std::vector<unsigned char>& contents, size_t maxSize) {
     contents.clear();
+    // Without O_NONBLOCK, opening a named pipe waits for a writer forever.
+    const int noFollow = FolderOthersCanWrite(DirectoryOf(path)) ? O_NOFOLLOW : 0;
+    const int fd = files.Open(path.c_str(), O_RDONLY | O_NONBLOCK | noFollow, 0);
     // Only a name that leads nowhere is no file: a folder that cannot be
     // searched or a loop of links is a file that cannot be read.
-    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)
-        return TReadResult::NoFile;
-    // Without O_NONBLOCK, opening a named pipe waits for a writer forever.
-    const int fd = files.Open(path.c_str(), O_RDONLY | O_NONBLOCK, 0);
     if (fd < 0)
-        return TReadResult::Failed;
+        return errno == ENOENT ? TReadResult::NoFile : TReadResult::Failed;
     struct stat st {};
     int refusal = 0;
     if (::fstat(fd, &st) != 0)
@@ -122,6 +167,8 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
         refusal = EINVAL;
     else if (static_cast<unsigned long long>(st.st_size) > maxSize)
         refusal = EFBIG;
+    else if (!WaitForWriters(fd))
+        refusal = errno;
     if (refusal != 0) {
         files.Close(fd);
         errno = refusal;
@@ -153,20 +200,12 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
 }
 
 bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size,
-                        mode_t newMode) {
-    // The kernel refuses to follow another user's link in a shared folder
-    // such as /tmp; resolving the link here would bypass that refusal.
-    const int probe = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe < 0 && errno != ENOENT)
-        return false;
-    if (probe >= 0)
-        ::close(probe);
+                        mode_t newMode, const std::function<bool()>& beforeRename) {
     const std::string target = FinalTarget(path);
-    const std::string temporary = target + ".tmp";
-
     mode_t mode = newMode;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    // A link still there was not followed: the rename replaces the link.
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         // Only a plain file is ever replaced: a link to a device or a folder
         // is the user's mistake, and the rename would destroy what it names.
         if (!S_ISREG(st.st_mode)) {
@@ -182,7 +221,8 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
         mode = st.st_mode & 07777;
     }
 
-    const int fd = CreateTemporary(files, temporary, mode != 0 ? mode : 0666);
+    std::string temporary;
+    const int fd = CreateTemporary(files, target, mode != 0 ? mode : 0666, temporary);
     if (fd < 0)
         return false;
     // Exactly that mode, whatever the umask: private files stay private, and
@@ -190,24 +230,32 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
     if (mode != 0)
         ::fchmod(fd, mode);
 
-    bool ok =
-        WriteAll(files, fd, static_cast<const unsigned char*>(data), size) && files.Fsync(fd) == 0;
-    int saved = errno;
-    if (files.Close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && files.Rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
+    bool ok = CloseAfter(files, fd,
+                         WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
+                             files.Fsync(fd) == 0);
+    ok = ok && (!beforeRename || beforeRename()) &&
+         files.Rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int saved = errno;
         files.Unlink(temporary.c_str());
         errno = saved;
         return false;
     }
     SyncDirectory(files, DirectoryOf(target));
     return true;
+}
+
+bool CreateNewFile(IFileOps& files, const std::string& path, const void* data, size_t size) {
+    // O_EXCL never follows a link, dangling or not.
+    const int fd = files.Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    const bool ok = CloseAfter(files, fd,
+                               WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
+                                   files.Fsync(fd) == 0);
+    if (ok)
+        SyncDirectory(files, DirectoryOf(path));
+    return ok;
 }
 
 } // namespace vobrik

@@ -202,18 +202,21 @@ void ServeAlso(int listener) {
 }
 
 TAskResult AskRunningCopy(const std::string& address, const std::string& command,
-                          std::string& answer) {
+                          std::string& answer, TClock::time_point deadline) {
     int fd = -1;
     const TAskResult connected = Connect(address, fd);
     if (connected != TAskResult::Answered)
         return connected;
     // The copy reads a request as soon as it comes and applies it at once; it
-    // then writes the answer and closes. Nothing here gives up while it lives.
+    // then writes the answer and closes. A copy that is stopped (Ctrl-Z, a
+    // frozen display) answers nothing: closing tells it not to apply.
     const std::string request = "run " + std::to_string(command.size()) + "\n" + command;
     std::string reply;
     const bool whole =
-        SendAll(fd, request, nullptr) && ReceiveAll(fd, reply, MaxAnswerSize + 16, nullptr);
+        SendAll(fd, request, &deadline) && ReceiveAll(fd, reply, MaxAnswerSize + 16, &deadline);
     ::close(fd);
+    if (!whole && TClock::now() >= deadline)
+        return TAskResult::TimedOut;
     if (whole && reply == "wait\n")
         return TAskResult::NobodyListens;
     const size_t end = reply.find('\n');
@@ -299,16 +302,26 @@ void TCommandServer::Accept(int listener) {
     }
 }
 
-void TCommandServer::Ready(int fd, bool busy) {
+void TCommandServer::Ready(int fd) {
     for (const int listener : Listeners)
         if (fd == listener)
             return Accept(listener);
     const auto found = Connections.find(fd);
     if (found != Connections.end())
-        Serve(fd, *found->second, busy);
+        Serve(fd, *found->second);
 }
 
-void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
+namespace {
+
+// The asking side has not closed its end: it still waits for the answer.
+bool StillWaits(int fd) {
+    pollfd p{fd, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
+} // namespace
+
+void TCommandServer::Serve(int fd, TConnection& connection) {
     if (connection.Out.empty()) {
         // Reads what has come; the request is whole once its line and size are.
         bool closed = false;
@@ -342,9 +355,9 @@ void TCommandServer::Serve(int fd, TConnection& connection, bool busy) {
             // No answer yet from a copy still starting: the asking side waits
             // and asks again; nothing was applied.
             const std::string answer =
-                Handler()
-                    ? Handler()(connection.In.substr(end + 1, static_cast<size_t>(size)), busy)
-                    : std::string();
+                Handler() ? Handler()(connection.In.substr(end + 1, static_cast<size_t>(size)),
+                                      [fd] { return StillWaits(fd); })
+                          : std::string();
             connection.Out =
                 answer.empty() ? "wait\n" : "ok " + std::to_string(answer.size()) + "\n" + answer;
         }

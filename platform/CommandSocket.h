@@ -3,6 +3,7 @@
 // How the terminal reaches a running copy, and how the copy answers: a local
 // socket, at a path or at an address of the abstract namespace.
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,19 +23,23 @@ int ListenAt(const std::string& address);
 // A listening socket that the program's lookup server answers on as well.
 void ServeAlso(int listener);
 
-enum class TAskResult { Answered, NobodyListens, NotOurs, Gone };
+enum class TAskResult { Answered, NobodyListens, NotOurs, Gone, TimedOut };
 
 // Hands a command to the copy listening at the address and waits for its
-// answer as long as that copy lives. NobodyListens: nothing listens there, or
-// the copy is not ready and applied nothing. NotOurs: another user listens
-// there. Gone: the copy closed the connection before answering.
+// answer until `deadline`. NobodyListens: nothing listens there, or the copy
+// is not ready and applied nothing. NotOurs: another user listens there.
+// Gone: the copy closed the connection before answering. TimedOut: no answer
+// in time (a stopped copy); the connection is closed, and a copy that
+// resumes drops the request unapplied.
 TAskResult AskRunningCopy(const std::string& address, const std::string& command,
-                          std::string& answer);
+                          std::string& answer, std::chrono::steady_clock::time_point deadline);
 
-// What the running copy does with a command, given whether a modal window is
-// open; it gives the answer, or nothing while it is not ready. The program
-// sets it, the server calls it.
-using TCommandHandler = std::function<std::string(const std::string& command, bool busy)>;
+// What the running copy does with a command; it gives the answer, or nothing
+// while it is not ready. `stillWanted` says whether the asking side still
+// waits for it: nothing is to be applied once it has gone. The program sets
+// it, the server calls it.
+using TCommandHandler = std::function<std::string(const std::string& command,
+                                                  const std::function<bool()>& stillWanted)>;
 void SetCommandHandler(TCommandHandler handler);
 
 // The running copy's side: on each listening socket a "show" request runs
@@ -55,13 +60,13 @@ class TCommandServer {
     TCommandServer& operator=(const TCommandServer&) = delete;
 
     // Reads, answers or accepts what is waiting on fd; never blocks.
-    void Ready(int fd, bool busy);
+    void Ready(int fd);
 
     struct TConnection;
 
   private:
     void Accept(int listener);
-    void Serve(int fd, TConnection& connection, bool busy);
+    void Serve(int fd, TConnection& connection);
     void Close(int fd);
 
     std::string Path;

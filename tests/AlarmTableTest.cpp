@@ -66,16 +66,19 @@ TEST_F(AlarmTable, LoadDropsAnIncompleteTailAndSortsStablyWithIdsInFileOrder) {
               ReadBytes(File));
 }
 
-TEST_F(AlarmTable, UnreadableFileIsReportedAndNeverOverwritten) {
+// Once it can be read, the reminders added meanwhile are merged into it.
+TEST_F(AlarmTable, UnreadableFileIsNeverOverwrittenThenMergedInto) {
     const auto bytes = Images({{10, "keep me"}, {20, "and me"}});
     WriteBytes(File, bytes);
     Files.FailNext(FaultyFileOps::ReadCall);
     EXPECT_EQ(TLoadResult::OpenFailed, Table.LoadAlarms());
-    Editor.Edit = [](int) { return true; };
-    Table.AddAlarm(Editor);
+    Add(5, "new");
+    Files.FailNext(FaultyFileOps::ReadCall);
     EXPECT_FALSE(Table.SaveAlarms());
     EXPECT_EQ((std::vector<std::string>{"File Access Error", "File Write Error"}), Messages.Log);
     EXPECT_EQ(bytes, ReadBytes(File));
+    ASSERT_TRUE(Table.SaveAlarms());
+    EXPECT_EQ((std::vector<std::string>{"new", "keep me", "and me"}), List.Texts());
 }
 
 TEST_F(AlarmTable, AddOpensTheEditorOnANewRecordAndCancelRemovesIt) {
@@ -146,6 +149,12 @@ TEST_F(AlarmTable, ASaveAppliesItsChangesToAFileChangedBehindIt) {
     EXPECT_EQ((std::vector<std::string>{"x", "a"}), List.Texts());
     EXPECT_EQ(std::vector<size_t>{2 * AlarmRecordSize}, told.Sizes);
 
+    // Rewritten in place while the save writes: read and merged, not replaced.
+    Files.OnFsync = [&] { WriteBytes(File, Images({{5, "x"}, {7, "pendant"}})); };
+    Add(9, "ici");
+    ASSERT_TRUE(Table.SaveAlarms());
+    EXPECT_EQ((std::vector<std::string>{"x", "pendant", "ici"}), List.Texts());
+
     // Changed again, into something it cannot read: left as it is.
     ASSERT_EQ(0, ::truncate(File.c_str(), MaxReadSize + 1));
     Table.DeleteSelectedAlarm();
@@ -171,7 +180,12 @@ TEST_F(AlarmTable, RecordsBeyondCapacityAreKeptInTheFile) {
 // file and leaves no temporary file; a load that cannot read is refused.
 class FileFaults : public AlarmTable {
   protected:
-    std::string Temporary = File + ".tmp";
+    bool NoTemporary() const {
+        for (const auto& entry : fs::directory_iterator(Dir.Root()))
+            if (entry.path().filename().string().rfind("ALARMS.VBK.tmp", 0) == 0)
+                return false;
+        return true;
+    }
 
     // 40 records of this variant, so that a partly replaced file would show.
     void Fill(int variant) {
@@ -190,7 +204,7 @@ class FileFaults : public AlarmTable {
     void ExpectSaved() {
         EXPECT_TRUE(Table.SaveAlarms());
         EXPECT_EQ(Image(), ReadBytes(File));
-        EXPECT_FALSE(fs::exists(fs::symlink_status(Temporary)));
+        EXPECT_TRUE(NoTemporary());
     }
     void ExpectRefused(const std::vector<unsigned char>& old) {
         const size_t shown = Messages.Log.size();
@@ -198,7 +212,7 @@ class FileFaults : public AlarmTable {
         EXPECT_EQ(old, ReadBytes(File)) << "the old file is intact";
         ASSERT_EQ(shown + 1, Messages.Log.size());
         EXPECT_EQ("File Write Error", Messages.Log.back());
-        EXPECT_FALSE(fs::exists(fs::symlink_status(Temporary))) << "the temporary file is removed";
+        EXPECT_TRUE(NoTemporary()) << "the temporary file is removed";
     }
 };
 
@@ -207,10 +221,18 @@ class FileFaults : public AlarmTable {
 // several), the sync, the close, the rename, then the directory sync.
 TEST_F(FileFaults, EachCallOfASaveFailingInTurnKeepsTheOldFile) {
     Fill(0);
+    ExpectSaved();
     Files.WriteLimit = Image().size() / 3 + 1;
     Files.Trace.clear();
     ExpectSaved();
+    // The save reads the file first, then writes from the open before the
+    // first write on: those calls fail in turn.
     const std::vector<FaultyFileOps::TCall> trace = Files.Trace;
+    const auto first = std::find(std::make_reverse_iterator(std::find(trace.begin(), trace.end(),
+                                                                      FaultyFileOps::WriteCall)),
+                                 trace.rend(), FaultyFileOps::OpenCall)
+                           .base() -
+                       1;
     EXPECT_EQ(3, std::count(trace.begin(), trace.end(), FaultyFileOps::WriteCall));
     const auto rename = std::find(trace.begin(), trace.end(), FaultyFileOps::RenameCall);
     ASSERT_NE(trace.end(), rename + 1) << "the directory is synced after the rename";
@@ -220,7 +242,7 @@ TEST_F(FileFaults, EachCallOfASaveFailingInTurnKeepsTheOldFile) {
         << "the new file is on the disk and closed before it replaces the old one";
 
     for (int error : {ENOSPC, EIO}) {
-        for (size_t at = 0; at < trace.size(); ++at) {
+        for (size_t at = first - trace.begin(); at < trace.size(); ++at) {
             const auto call = trace[at];
             const int nth = static_cast<int>(std::count(trace.begin(), trace.begin() + at, call));
             SCOPED_TRACE("call " + std::to_string(at) + (error == EIO ? " EIO" : " ENOSPC"));
@@ -270,19 +292,32 @@ TEST_F(FileFaults, OddOrUnreadableFileIsRefusedUnreadAndKept) {
     }
 }
 
-// A link stays a link to the new image; whatever stands under the temporary
-// name is replaced, never written through.
-TEST_F(FileFaults, LinksLeftoversAndPermissionsAreKept) {
+// In a folder only this user can write, a link stays a link to the new image.
+// In one others can write, a link may be theirs: the file is refused unread,
+// and the damaged copy is kept under a name no one prepared.
+TEST_F(FileFaults, LinksAreFollowedOnlyWhereNoOneElseWrites) {
     fs::create_directory(Dir.Path("real"));
     fs::create_symlink("real/data", File);
-    Temporary = Dir.Path("real/data.tmp");
-    WriteBytes(Dir.Path("precious"), {'k'});
-    fs::create_symlink(Dir.Path("precious"), Temporary);
     Fill(0);
     ExpectSaved();
     EXPECT_TRUE(fs::is_symlink(File));
     EXPECT_EQ(Image(), ReadBytes(Dir.Path("real/data")));
-    EXPECT_EQ(std::vector<unsigned char>{'k'}, ReadBytes(Dir.Path("precious")));
+
+    fs::permissions(Dir.Root(), fs::perms::group_write, fs::perm_options::add);
+    EXPECT_EQ(TLoadResult::OpenFailed, Table.LoadAlarms());
+    EXPECT_FALSE(Table.SaveAlarms());
+    EXPECT_EQ(Image(), ReadBytes(Dir.Path("real/data")));
+
+    fs::remove(File);
+    auto damaged = Images({{10, "a"}});
+    damaged.push_back(7);
+    WriteBytes(File, damaged);
+    const std::string aside = File + ".endommage-19700101-010000";
+    fs::create_symlink(Dir.Path("planted"), aside);
+    ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms());
+    ASSERT_TRUE(Table.SaveAlarms());
+    EXPECT_FALSE(fs::exists(Dir.Path("planted")));
+    EXPECT_EQ(damaged, ReadBytes(aside + "-2"));
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <map>
+#include <sstream>
 #include <utility>
 
 namespace vobrik {
@@ -272,6 +274,108 @@ TEST_F(CheckPass, FullTableLosesNoReminderToAPostponement) {
         EXPECT_EQ(1, std::count(schedule.begin(), schedule.end(), kept)) << kept;
     ASSERT_EQ(1u, Messages.Log.size());
     EXPECT_NE(std::string::npos, Messages.Log[0].find("100"));
+}
+
+// One merge for every door: a ring answered or a reminder edited here while
+// another program rewrites the file. What the file holds after ("MM-DD HH:MM
+// message", sorted), and whether the user is told. Now is 1 June 2026, 09:00.
+std::map<std::string, TAlarm> Known() { // read on the test's clock
+    return {
+        {"rdv", {At("2026-06-01 08:00"), "rdv", atOnce}},
+        {"mois", {At("2026-05-01 10:00"), "mois", atMonthly}},
+        {"mois-avril", {At("2026-04-01 10:00"), "mois", atMonthly}}, // an older backup
+        {"mois-B", {At("2026-06-15 08:00"), "mois B", atMonthly}},
+        {"autre", {At("2026-06-02 10:00"), "autre", atOnce}},
+        {"x", {At("2026-06-03 10:00"), "x", atOnce}},
+        {"x-ailleurs", {At("2026-06-03 10:00"), "x ailleurs", atOnce}},
+    };
+}
+
+struct MergeCase {
+    const char* Name;
+    const char *Start, *Elsewhere; // the file as loaded, and as another program leaves it
+    std::vector<Answer> Answers;   // to the ring of the one due; else Edit
+    const char* Edit;              // the new text of "x", "" to delete it
+    const char* After;
+    bool Told = false;
+};
+
+MergeCase Merge(const char* name, const char* start, const char* elsewhere,
+                std::vector<Answer> answers, const char* edit, const char* after,
+                bool told = false) {
+    return {name, start, elsewhere, std::move(answers), edit, after, told};
+}
+
+const MergeCase MergeCases[] = {
+    Merge("ValiderOnOneDeletedElsewhere", "rdv autre", "autre", {Ack}, nullptr,
+          "06-02 10:00 autre"),
+    Merge("RappelOnOneDeletedElsewhere", "rdv autre", "autre", {{RingRemindTomorrow}}, nullptr,
+          "06-02 10:00 autre"),
+    Merge("RappelDansOnOneDeletedElsewhere", "rdv autre", "autre", {{RingRemindIn, "10", Minutes}},
+          nullptr, "06-02 10:00 autre"),
+    Merge("ValiderOnAMonthlyDeletedElsewhere", "mois autre", "autre", {Ack}, nullptr,
+          "06-02 10:00 autre"),
+    Merge("ValiderOnAMonthlyChangedElsewhere", "mois autre", "autre mois-B", {Ack}, nullptr,
+          "06-02 10:00 autre, 06-15 08:00 mois B"),
+    Merge("AnOlderBackupPutBackDuringARingIsNotDoubled", "mois autre", "mois-avril autre", {Ack},
+          nullptr, "06-01 10:00 mois, 06-02 10:00 autre"),
+    Merge("AnAnswerMergesWithAnAddElsewhere", "rdv autre", "rdv autre x", {{RingRemindTomorrow}},
+          nullptr, "06-02 00:01 rdv, 06-02 10:00 autre, 06-03 10:00 x"),
+    Merge("AnEditOfOneDeletedElsewhereIsKeptAndSaid", "x autre", "autre", {}, "x ici",
+          "06-02 10:00 autre, 06-03 10:00 x ici", true),
+    Merge("TwoEditsOfOneAreBothKeptAndSaid", "x autre", "autre x-ailleurs", {}, "x ici",
+          "06-02 10:00 autre, 06-03 10:00 x ailleurs, 06-03 10:00 x ici", true),
+    Merge("AChangeElsewhereBeatsADeletionHere", "x autre", "autre x-ailleurs", {}, "",
+          "06-02 10:00 autre, 06-03 10:00 x ailleurs"),
+};
+
+std::vector<unsigned char> Records(const std::string& names) {
+    std::vector<TAlarm> alarms;
+    std::istringstream words(names);
+    for (std::string name; words >> name;)
+        alarms.push_back(Known().at(name));
+    return FileImage(alarms);
+}
+
+std::string SortedFile(const std::string& path) {
+    const auto bytes = ReadBytes(path);
+    std::vector<std::string> lines;
+    for (size_t at = 0; at + AlarmRecordSize <= bytes.size(); at += AlarmRecordSize) {
+        TAlarm alarm;
+        DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&bytes[at]), alarm);
+        lines.push_back(ShowLocal(alarm.When).substr(5, 11) + " " + alarm.Message);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += (joined.empty() ? "" : ", ") + line;
+    return joined;
+}
+
+TEST_F(CheckPass, OneMergeForEveryDoor) {
+    for (const MergeCase& c : MergeCases) {
+        SCOPED_TRACE(c.Name);
+        WriteBytes(Table.FileName(), Records(c.Start));
+        ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms());
+        Messages.Log.clear();
+        Clock.Time = At("2026-06-01 09:00");
+        const auto elsewhere = [&] { WriteBytes(Table.FileName(), Records(c.Elsewhere)); };
+        if (c.Edit == nullptr) {
+            Ringer.Script = {c.Answers.begin(), c.Answers.end()};
+            Ringer.OnShow = elsewhere;
+            Tick();
+        } else {
+            elsewhere();
+            const int slot = Table.Alarms[0]->Message == std::string("x") ? 0 : 1;
+            if (*c.Edit != '\0')
+                SetAlarmMessage(*Table.Alarms[slot], c.Edit);
+            else
+                Table.RemoveAt(slot);
+            Table.SaveAlarms();
+        }
+        EXPECT_EQ(c.After, SortedFile(Table.FileName()));
+        EXPECT_EQ(c.Told, !Messages.Log.empty());
+    }
 }
 
 } // namespace

@@ -222,6 +222,7 @@ TEST(CalendarCommands, RunningCopyReadsTheTerminalsFileAndKeepsTheLimit) {
     while (table.AlarmCount < TAlarmTable::MaxAlarms - 2)
         table.Append(TAlarm());
     table.Append(ImportICalendar(Calendar(twin), 0).Alarms.at(0));
+    ASSERT_TRUE(table.SaveAlarms());
     Write(dir.Path("in.ics"), Calendar(twin + twin + Event("DTSTART:20300102T080000Z")));
     const TReply reply = AnswerFromRunningCopy(table, dir.Root(), {"--import-ics", "in.ics"});
     EXPECT_EQ(ExitDone, reply.Code);

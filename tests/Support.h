@@ -134,6 +134,7 @@ struct FaultyFileOps : IFileOps {
     std::vector<TCall> Trace; // every call, in order
     size_t WriteLimit = 0;    // bytes a write stores at most, as a disk under pressure may; 0: all
     bool Sync = true;         // false skips the syncs, which only slow a fuzzer
+    std::function<void()> OnFsync; // runs once, as another program would then
 
     void FailNext(TCall call, int error = EIO) {
         FailCall = call, FailAt = Counts[call], FailErrno = error;
@@ -149,6 +150,8 @@ struct FaultyFileOps : IFileOps {
         return Fails(WriteCall) ? -1 : SystemFileOps().Write(fd, buffer, size);
     }
     int Fsync(int fd) override {
+        if (OnFsync)
+            std::exchange(OnFsync, nullptr)();
         return Fails(FsyncCall) ? -1 : Sync ? SystemFileOps().Fsync(fd) : 0;
     }
     int Close(int fd) override {

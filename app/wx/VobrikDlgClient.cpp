@@ -16,6 +16,7 @@
 #include "summary/wx/SummaryPopup.h"
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -74,11 +75,13 @@ bool TVobrikDlgClient::Find(TMessage& msg, intptr_t& result) {
 
 void TVobrikDlgClient::SetupWindow() {
     TDialog::SetupWindow();
-    SetCommandHandler([this](const std::string& command, bool busy) {
-        // The file may have changed an instant ago, before its notice came.
-        if (TableLoaded)
-            FileChanged();
-        return TableLoaded ? AnswerCommandRequest(Table, command, busy) : std::string();
+    SetCommandHandler([this](const std::string& command, const std::function<bool()>& wanted) {
+        if (!TableLoaded)
+            return std::string();
+        const std::string answer = AnswerCommandRequest(Table, command, wanted);
+        // The list and the tray follow at once, rather than at the file's notice.
+        FileChanged();
+        return answer;
     });
     // What a command wrote while a window waited shows once it has closed.
     TModalScope::WhenAllClosed([this] {
@@ -121,9 +124,9 @@ void TVobrikDlgClient::SetupWindow() {
     TableLoaded = true;
     FileWatch = std::make_unique<TFileWatch>(".", AlarmFileName, [this] { FileChanged(); });
     UpdateTrayTip();
-    if (loaded == TLoadResult::OpenFailed)
-        return;
-    if (Settings.ShowSummary)
+    // A file that cannot be read yet is read again at each check, and rings
+    // once it can.
+    if (Settings.ShowSummary && loaded != TLoadResult::OpenFailed)
         OpenDaySummary();
     Checker.TimerId = SetTimer(CheckTimerId, 1);
 }
@@ -215,8 +218,11 @@ void TVobrikDlgClient::ClearResWin() {
 }
 
 void TVobrikDlgClient::FileChanged() {
-    if (TModalScope::Depth() == 0)
-        Table.ReloadIfChanged();
+    // What the file brings already due (a file that could not be read at
+    // start, a command) rings now rather than at the next tick.
+    if (TModalScope::Depth() == 0 && Table.ReloadIfChanged() && Table.AlarmCount > 0 &&
+        Now() > Table.Alarms[0]->When)
+        Checker.TimerId = SetTimer(CheckTimerId, 1);
 }
 
 void TVobrikDlgClient::OnCheckTimer() {

@@ -1,9 +1,9 @@
 #include "app/StartUp.h"
 #include "app/wx/VobrikApp.h"
 #include "cli/CommandLine.h"
+#include "core/FolderGuard.h"
 #include "core/Services.h"
 #include "platform/CommandSocket.h"
-#include "platform/FolderGuard.h"
 #include "platform/SearchPath.h"
 #include "platform/SingleInstance.h"
 #include "platform/Text1252.h"
@@ -53,18 +53,22 @@ int CannotStart(const std::string& why) {
     return 1;
 }
 
-// Where this copy answers the commands that meet the folder's guard: a fresh
-// private address, written in the guard; on a full disk, where nothing can be
-// written, the address every process works out from the guard itself.
+// Where this copy answers the commands that meet the folder's guard: the
+// address every process works out from the folder, and a fresh private one
+// written in the guard file, which no other user can have taken first. One of
+// them is enough: nothing can be written on a full disk, and the guard file
+// may be removed.
 bool Listen(TFolderGuard& guard) {
+    const int derived = ListenAt(guard.Address());
+    ServeAlso(derived);
     const std::string own = NewPrivateAddress();
     int listener = ListenAt(own);
     if (listener >= 0 && !guard.Announce(own)) {
         ::close(listener);
-        listener = ListenAt(guard.FallbackAddress());
+        listener = -1;
     }
     ServeAlso(listener);
-    return listener >= 0;
+    return derived >= 0 || listener >= 0;
 }
 
 enum class TFolderResult { Taken, OtherCopy, Failed };
@@ -76,22 +80,22 @@ enum class TFolderResult { Taken, OtherCopy, Failed };
 TFolderResult TakeFolder(TFolderGuard& guard) {
     constexpr int RetryMs = 10;
     for (int waited = 0; waited < 30000; waited += RetryMs) {
-        std::string address;
-        switch (guard.TryTake(".", address)) {
+        std::vector<std::string> addresses;
+        switch (guard.TryTake(".", addresses)) {
         case TFolderGuard::TState::Ours:
             if (Listen(guard))
                 return TFolderResult::Taken;
             CannotStart("impossible d'écouter les commandes : " + FrenchError(errno));
             return TFolderResult::Failed;
-        case TFolderGuard::TState::HeldByCopy:
-        case TFolderGuard::TState::Busy: // a command at work, or a copy on a full disk
+        case TFolderGuard::TState::Held: // a copy, or a command at work
             // A copy of another session: it comes forward on its own screen,
             // which may not be this one, so the user is told here too.
-            if (BringCopyForward(address)) {
-                MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(),
-                                       StartCaption, MB_OK);
-                return TFolderResult::OtherCopy;
-            }
+            for (const std::string& address : addresses)
+                if (BringCopyForward(address)) {
+                    MessageBoxWithoutOwner(Windows1252FromUtf8(AlreadyRunningText).c_str(),
+                                           StartCaption, MB_OK);
+                    return TFolderResult::OtherCopy;
+                }
             break;
         case TFolderGuard::TState::Failed:
             CannotStart("impossible de prendre le verrou du dossier " + CurrentDirectory() + " : " +

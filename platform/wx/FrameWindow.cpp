@@ -50,10 +50,7 @@ class TFrameWindow::TFinder {
   private:
     void Watch(int fd, bool forWriting) {
         Unwatch(fd);
-        // Inside a modal window the reminders are in use: a command is
-        // refused rather than applied under the editor or a ring.
-        Watches[fd] = std::make_unique<TFdWatch>(
-            fd, forWriting, [this, fd] { Server.Ready(fd, TModalScope::Depth() > 0); });
+        Watches[fd] = std::make_unique<TFdWatch>(fd, forWriting, [this, fd] { Server.Ready(fd); });
     }
     void Unwatch(int fd) { Watches.erase(fd); }
 

@@ -82,7 +82,6 @@ def adds_and_deletes(s, name, count, **env):
 
 @cli_test("FolderWithoutACopy")
 def test_commands_work_on_the_folder_without_a_copy(s):
-    adds_and_deletes(s, "k", 4)
     data = os.path.join(s.root, "data")
     steps = [
         (ADD, 0, ""),
@@ -112,7 +111,6 @@ def test_commands_work_on_the_folder_without_a_copy(s):
     # Due at second 0 of the typed minute.
     line = run(s, "--list", "--tsv", f"--dir={data}/vobrik")[1].splitlines()[0]
     assert line == f"{keys[2]}\t1798736400\t2026-12-31T18:00:00+01:00\ttous les 3 jour(s)\tSport"
-    os.remove(s.path("ALARMS.VBK"))
     os.mkdir(s.path("ALARMS.VBK"))  # a reminder file that cannot be read, a mistyped folder
     for folder, said in ((".", "impossible de lire"), ("absent", "absent n'existe pas")):
         code, _, err = run(s, "--list", "--dir", folder)
@@ -121,7 +119,7 @@ def test_commands_work_on_the_folder_without_a_copy(s):
     os.rmdir(s.path("ALARMS.VBK"))
     os.symlink("ALARMS.VBK", s.path("ALARMS.VBK"))  # a loop of links
     code, out, err = run(s, "--list", "--dir", ".")
-    assert (code, out) == (1, "") and "trop de liens symboliques" in err, err
+    assert (code, out) == (1, "") and "lien symbolique en boucle" in err, err
     # The first calendar of a brand-new account makes its folder.
     fresh = {"XDG_DATA_HOME": os.path.join(s.root, "fresh")}
     ics = b"BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART:20310101T080000Z\nSUMMARY:Neuf\nEND:VEVENT\nEND:VCALENDAR\n"
@@ -175,7 +173,6 @@ def test_commands_go_to_the_running_copy(s):
     # As cron, su or ssh run it: no runtime directory, no display, no bus.
     bare = {"XDG_RUNTIME_DIR": "", "DISPLAY": "", "HOME": "/nonexistent"}
     assert run(s, "--add", "Depuis cron", "--at", "2031-05-02 10:00", "--dir", s.work, **bare)[0] == 0
-    adds_and_deletes(s, "k", 4, **bare)
     # A file replaced behind the copy is read before the copy writes.
     with open(s.path("new"), "wb") as f:
         f.write(s.read("ALARMS.VBK") + alarm(1924984800, "Sauvegarde"))
@@ -205,8 +202,7 @@ def test_reminders_stay_private_and_damage_is_kept(s):
     add = ["--add", "Banque", "--at", "2030-01-01 10:00"]
     assert run(s, *add, XDG_DATA_HOME=data)[0] == 0
     folder = os.path.join(data, "vobrik")
-    assert [mode(folder), mode(folder + "/ALARMS.VBK"), mode(folder + "/VOBRIK.LCK")] == \
-        [0o700, 0o600, 0o600]
+    assert [mode(folder), mode(folder + "/ALARMS.VBK")] == [0o700, 0o600]
     os.chmod(folder + "/ALARMS.VBK", 0o640)  # shared on purpose: it stays so
     assert run(s, *add, "--dir", folder)[0] == 0 and mode(folder + "/ALARMS.VBK") == 0o640
     assert run(s, "--export-ics", "out.ics", "--dir", folder)[0] == 0 and mode(s.path("out.ics")) == 0o644
@@ -243,25 +239,37 @@ def test_reminders_stay_private_and_damage_is_kept(s):
     assert code == 0 and aside and open(aside[1], "rb").read() == damaged, err
     assert messages(s.read("ALARMS.VBK")) == ["Banque", "Gard\u00e9e"]
 
-    # Another user's link in a shared folder is not followed, as by the shell.
-    sysctl = "/proc/sys/fs/protected_symlinks"
-    was = open(sysctl).read().strip()
-    if was != "1" and os.geteuid() != 0:
-        print(f"skipped the planted link: {sysctl} is {was} and only root may set it")
-        return
-    shared = os.path.join(s.root, "shared")
+
+@cli_test("SharedFolderIsNotTurnedAgainstItsUser")
+def test_a_folder_shared_with_a_group_is_not_turned_against_its_user(s):
+    """In a 2770 folder of a group, another member plants links to the user's
+    start-up files under the reminder file's name and the damaged copy's."""
+    if os.geteuid() != 0:
+        return print("skipped: only root makes the users")
+    user, member, group = 54321, 54323, 54322  # of no name
+    os.chmod(s.root, 0o711)
+    home, shared = os.path.join(s.root, "home"), os.path.join(s.root, "shared")
+    os.mkdir(home, 0o700)
     os.mkdir(shared)
-    os.chmod(shared, 0o1777)
-    s.write("bashrc", b"# mine\n")
-    os.symlink(s.path("bashrc"), os.path.join(shared, "alarmes.ics"))
-    os.lchown(os.path.join(shared, "alarmes.ics"), 54321, 54321)  # a user of no name
-    try:
-        open(sysctl, "w").write("1")
-        code, out, err = run(s, "--export-ics", os.path.join(shared, "alarmes.ics"), "--dir", ".")
-    finally:
-        open(sysctl, "w").write(was)
-    assert (code, out) == (1, "") and "permission refus\u00e9e" in err, (code, out, err)
-    assert s.read("bashrc") == b"# mine\n"
+    os.chmod(shared, 0o2770)
+    os.chown(home, user, user)
+    os.chown(shared, user, group)
+    open(home + "/.bashrc", "w").write("# mine\n")
+    as_user = lambda *args: subprocess.run([s.program, *args, "--dir", shared], user=user, group=user,
+                                           extra_groups=[group], cwd=home, capture_output=True, text=True,
+                                           env=s.env(HOME=home, XDG_RUNTIME_DIR=""), timeout=DEADLINE)
+    as_member = lambda do, data=None: subprocess.run(["sh", "-c", do], user=member, group=group, cwd=shared,
+                                                     input=data, check=True, env={"TZ": "Europe/Paris"})
+    as_member(f"ln -s {home}/.bashrc ALARMS.VBK")
+    done = as_user("--add", "Banque", "--at", "2030-01-01 10:00")
+    assert done.returncode == 1 and "non suivi dans un dossier que d'autres" in done.stderr, done
+    damaged = alarm(1924984800, "Gard\u00e9e") + b"\x01"
+    as_member("rm ALARMS.VBK; cat > ALARMS.VBK; chmod 660 ALARMS.VBK; for s in $(seq 0 9); do ln -s "
+              f"{home}/.bash_profile ALARMS.VBK.endommage-$(date -d @$(($(date +%s)+s)) +%Y%m%d-%H%M%S); done", damaged)
+    done = as_user("--add", "Banque", "--at", "2030-01-01 10:00")
+    assert done.returncode == 0 and "endommage" in done.stderr, done
+    assert not os.path.lexists(home + "/.bash_profile") and open(home + "/.bashrc").read() == "# mine\n"
+    assert messages(open(shared + "/ALARMS.VBK", "rb").read()) == ["Banque", "Gard\u00e9e"]
 
 
 @cli_test("PlantedRuntimeFolderIsPassedBy")
@@ -331,6 +339,9 @@ def test_a_full_disk_does_not_silence_vobrik(s):
         assert code == 0 and "(Vobrik lanc\u00e9)" in out and "Plein" in out, out
         code, _, err = run(s, *ADD, "--dir", disk)
         assert code == 1 and "impossible d'enregistrer" in err and s.read(os.path.join(disk, "ALARMS.VBK")) == due, err
+        os.unlink(disk + "/fill")  # refused is never applied later
+        assert run(s, "--add", "Ensuite", "--at", "2031-01-01 10:00", "--dir", disk)[0] == 0
+        assert messages(s.read(os.path.join(disk, "ALARMS.VBK"))) == ["Ensuite", "Plein"]
         copy.kill()
         copy.wait()
     finally:
@@ -361,8 +372,34 @@ def test_fifty_adds_at_once_without_and_through_a_copy(s):
     adds_and_deletes(s, "n", 50, DISPLAY="")
     copy = s.start("HIDE")
     started_hidden(s, copy)
-    adds_and_deletes(s, "c", 50)
+    # The guard file removed (a cleanup), commands from a bare environment
+    # still find the copy, and no two write the folder.
+    os.unlink(s.path("VOBRIK.LCK"))
+    bare = {"XDG_RUNTIME_DIR": "", "DISPLAY": ""}
+    assert "(Vobrik lanc\u00e9)" in run(s, "--list", "--dir", ".", **bare)[1]
+    adds_and_deletes(s, "c", 50, **bare)
     assert copy.poll() is None
+
+
+@cli_test("StoppedCopyAndRestoreInPlace")
+def test_a_stopped_copy_is_a_timeout_and_a_restore_in_place_is_waited_for(s):
+    copy = s.start("HIDE")
+    started_hidden(s, copy)
+    copy.send_signal(signal.SIGSTOP)
+    code, _, err = run(s, "--add", "Perdu", "--at", "2031-01-01 10:00", "--timeout", "1")
+    copy.send_signal(signal.SIGCONT)
+    assert code == 3 and "ne r\u00e9pond pas" in err and "n'a pas \u00e9t\u00e9 faite" in err, err
+    assert "Perdu" not in run(s, "--list")[1]
+    # A backup copied over the file: truncated, then written while a command waits.
+    backup = alarm(1924984800, "Sauvegarde")
+    with open(s.path("ALARMS.VBK"), "wb") as restore:
+        command = subprocess.Popen([s.program, *ADD], env=s.env(), cwd=s.work, stdout=subprocess.DEVNULL)
+        opened = lambda: any(os.readlink(f"/proc/{copy.pid}/fd/{fd}").endswith("ALARMS.VBK")
+                             for fd in os.listdir(f"/proc/{copy.pid}/fd"))
+        wait_for(opened, "the copy to meet the file being written")
+        restore.write(backup)
+    assert command.wait(DEADLINE) == 0
+    assert messages(s.read("ALARMS.VBK")) == ["Dentiste \u00e0 10h ?", "Sauvegarde"]
 
 
 @cli_test("CopyWaitsForItsLocks", wm=True)
@@ -371,8 +408,8 @@ def test_a_copy_waits_for_its_locks_and_gives_up_on_a_silent_one(s):
     is free, it waits for a command holding the folder, then names its address."""
     folder = os.path.join(s.runtime, "vobrik")
     os.mkdir(folder, 0o700)
+    guard = os.open(s.work, os.O_RDONLY)  # the folder's guard, as a command holds it
     with open(os.path.join(folder, "VobrikMutex.lock"), "w") as lock, \
-            open(s.path("VOBRIK.LCK"), "w") as guard, \
             socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as lookup:
         fcntl.flock(lock, fcntl.LOCK_EX)
         fcntl.flock(guard, fcntl.LOCK_EX)
@@ -391,6 +428,7 @@ def test_a_copy_waits_for_its_locks_and_gives_up_on_a_silent_one(s):
 
         held = ["flock", "-n", os.path.join(folder, "VobrikMutex.lock"), "true"]
         wait_for(lambda: subprocess.run(held).returncode == 1, "the copy to take the session's lock")
+    os.close(guard)
     started_hidden(s, copy)
     assert re.fullmatch(r"@vobrik-[0-9a-f]{32}", s.read("VOBRIK.LCK").decode())
 

@@ -214,6 +214,18 @@ def test_unreadable_settings_stop_the_set_up(s):
     assert process.poll() is None
 
 
+@gui_test("UnreadableRemindersRingOnceReadable", wm=True)
+def test_reminders_that_could_not_be_read_at_start_ring_once_they_can(s):
+    s.write("VOBRIK.INI", NO_SUMMARY)
+    os.mkdir(s.path("ALARMS.VBK"))  # exists, cannot be read as a file
+    process = s.start()
+    s.wait_active(s.window_named("Error", process))
+    s.key("Return")
+    os.rmdir(s.path("ALARMS.VBK"))
+    s.write("ALARMS.VBK", alarm(int(time.time()) - 60, "Lisible"))
+    s.ring_dialog(process)
+
+
 # -- the ring ----------------------------------------------------------------
 
 @gui_test("DueReminderRingsAndIsAnswered", wm=True)

@@ -1,0 +1,87 @@
+#include "core/FolderGuard.h"
+
+#include "core/FileOps.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vobrik {
+
+namespace {
+
+std::string AddressFor(const struct stat& st) {
+    return "@vobrik-" + std::to_string(::geteuid()) + "-" + std::to_string(st.st_dev) + "-" +
+           std::to_string(st.st_ino);
+}
+
+// The address a copy wrote in the guard file, if this user's own plain file
+// holds one: anyone who can write the folder may have put something there.
+std::string Announced(const std::string& folder) {
+    const std::string path = folder + "/" + FolderGuardName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    char text[108] = {};
+    const bool own = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    const ssize_t n = own ? ::read(fd, text, sizeof text - 1) : -1;
+    ::close(fd);
+    return n > 1 && text[0] == '@' ? std::string(text, static_cast<size_t>(n)) : std::string();
+}
+
+} // namespace
+
+TFolderGuard::~TFolderGuard() {
+    Release();
+}
+
+void TFolderGuard::Release() {
+    if (Fd >= 0)
+        ::close(Fd);
+    Fd = -1;
+}
+
+TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder,
+                                           std::vector<std::string>& addresses) {
+    Release();
+    addresses.clear();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return TState::Failed;
+    int taken;
+    while ((taken = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (taken == 0) {
+        Fd = fd;
+        Folder = folder;
+        return TState::Ours;
+    }
+    const int error = errno;
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (error != EWOULDBLOCK) {
+        errno = error;
+        return TState::Failed;
+    }
+    if (const std::string announced = Announced(folder); !announced.empty())
+        addresses.push_back(announced);
+    if (known)
+        addresses.push_back(AddressFor(st));
+    return TState::Held;
+}
+
+std::string TFolderGuard::Address() const {
+    struct stat st {};
+    return Fd >= 0 && ::fstat(Fd, &st) == 0 ? AddressFor(st) : std::string();
+}
+
+bool TFolderGuard::Announce(const std::string& address) {
+    return Fd >= 0 && SaveFileAtomically(SystemFileOps(), Folder + "/" + FolderGuardName,
+                                         address.data(), address.size());
+}
+
+} // namespace vobrik
