@@ -278,7 +278,7 @@ TEST_F(CheckPass, FullTableLosesNoReminderToAPostponement) {
 
 // One merge for every door: a ring answered or a reminder edited here while
 // another program rewrites the file. What the file holds after ("MM-DD HH:MM
-// message", sorted), and whether the user is told. Now is 1 June 2026, 09:00.
+// message" by time), and whether the user is told. Now is 1 June 2026, 09:00.
 std::map<std::string, TAlarm> Known() { // read on the test's clock
     return {
         {"rdv", {At("2026-06-01 08:00"), "rdv", atOnce}},
@@ -311,16 +311,12 @@ const MergeCase MergeCases[] = {
           "06-02 10:00 autre"),
     Merge("RappelOnOneDeletedElsewhere", "rdv autre", "autre", {{RingRemindTomorrow}}, nullptr,
           "06-02 10:00 autre"),
-    Merge("RappelDansOnOneDeletedElsewhere", "rdv autre", "autre", {{RingRemindIn, "10", Minutes}},
-          nullptr, "06-02 10:00 autre"),
     Merge("ValiderOnAMonthlyDeletedElsewhere", "mois autre", "autre", {Ack}, nullptr,
           "06-02 10:00 autre"),
     Merge("ValiderOnAMonthlyChangedElsewhere", "mois autre", "autre mois-B", {Ack}, nullptr,
           "06-02 10:00 autre, 06-15 08:00 mois B"),
     Merge("AnOlderBackupPutBackDuringARingIsNotDoubled", "mois autre", "mois-avril autre", {Ack},
           nullptr, "06-01 10:00 mois, 06-02 10:00 autre"),
-    Merge("AnAnswerMergesWithAnAddElsewhere", "rdv autre", "rdv autre x", {{RingRemindTomorrow}},
-          nullptr, "06-02 00:01 rdv, 06-02 10:00 autre, 06-03 10:00 x"),
     Merge("AnEditOfOneDeletedElsewhereIsKeptAndSaid", "x autre", "autre", {}, "x ici",
           "06-02 10:00 autre, 06-03 10:00 x ici", true),
     Merge("TwoEditsOfOneAreBothKeptAndSaid", "x autre", "autre x-ailleurs", {}, "x ici",
@@ -335,21 +331,6 @@ std::vector<unsigned char> Records(const std::string& names) {
     for (std::string name; words >> name;)
         alarms.push_back(Known().at(name));
     return FileImage(alarms);
-}
-
-std::string SortedFile(const std::string& path) {
-    const auto bytes = ReadBytes(path);
-    std::vector<std::string> lines;
-    for (size_t at = 0; at + AlarmRecordSize <= bytes.size(); at += AlarmRecordSize) {
-        TAlarm alarm;
-        DecodeAlarm(*reinterpret_cast<const unsigned char(*)[AlarmRecordSize]>(&bytes[at]), alarm);
-        lines.push_back(ShowLocal(alarm.When).substr(5, 11) + " " + alarm.Message);
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string joined;
-    for (const std::string& line : lines)
-        joined += (joined.empty() ? "" : ", ") + line;
-    return joined;
 }
 
 TEST_F(CheckPass, OneMergeForEveryDoor) {
@@ -373,8 +354,12 @@ TEST_F(CheckPass, OneMergeForEveryDoor) {
                 Table.RemoveAt(slot);
             Table.SaveAlarms();
         }
-        EXPECT_EQ(c.After, SortedFile(Table.FileName()));
         EXPECT_EQ(c.Told, !Messages.Log.empty());
+        ASSERT_EQ(TLoadResult::Loaded, Table.LoadAlarms()); // what the file holds
+        std::string kept;
+        for (const std::string& line : Schedule())
+            kept += (kept.empty() ? "" : ", ") + line.substr(5, 11) + line.substr(19);
+        EXPECT_EQ(c.After, kept);
     }
 }
 
