@@ -135,10 +135,10 @@ TReadResult TAlarmTable::ReadStable(std::vector<unsigned char>& contents, TStamp
 
 TReadResult TAlarmTable::ReadFile() {
     std::vector<unsigned char> contents;
+    // A file that cannot be read is never replaced: every save reads it
+    // first, and fails until it can be read. One that went away is written
+    // anew, whole.
     const TReadResult read = ReadStable(contents, Stamp);
-    // A file that cannot be read is never replaced: it blocks the saves until
-    // it can be read again. One that went away is written anew, whole.
-    SaveBlocked = read == TReadResult::Failed;
     if (read == TReadResult::Read) {
         Take(contents);
         Answers.clear();
@@ -185,18 +185,16 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& 
     case TReadResult::Failed:
         return false; // never replace what could not be read
     case TReadResult::NoFile:
-        SaveBlocked = false;
         return true; // a file that went away is written anew, whole
     case TReadResult::Read:
         break;
     }
-    const bool blocked = std::exchange(SaveBlocked, false);
     if (theirs.size() % AlarmRecordSize != 0)
         Damaged = theirs;
     theirs.resize(theirs.size() / AlarmRecordSize * AlarmRecordSize);
     const std::map<std::string, int> base = Contents(Base), present = Contents(theirs);
     notice.clear();
-    if (present == base && !blocked)
+    if (present == base)
         return true; // no one else changed it: the table stays as it is
     std::map<std::string, int> removed = base, added = Contents(image), made;
     CancelCommon(removed, added);
@@ -283,7 +281,7 @@ bool TAlarmTable::TrySave(std::vector<unsigned char>& image, std::string& notice
     // Bytes written to the file since it was read (a restore written in
     // place) are never replaced unread.
     const TStamp expected = Stamp;
-    return SaveFileAtomically(Files, FileName_, image.data(), image.size(), 0600, [&] {
+    return SaveFileAtomically(Files, FileName_, image.data(), image.size(), PrivateMode, [&] {
         const bool wanted = !StillWanted || StillWanted();
         const bool unchanged = StampOf(FileName_) == expected;
         errno = wanted ? EAGAIN : ECANCELED;

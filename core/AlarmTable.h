@@ -106,9 +106,6 @@ class TAlarmTable {
     // Whole records found in the file beyond MaxAlarms. They are written back
     // after the table at every save, so that no reminder the user kept is lost.
     std::vector<unsigned char> Overflow;
-    // Set when the file exists but could not be read: replacing it would lose
-    // every reminder it holds.
-    bool SaveBlocked = false;
     // The file's records and stamp as last read or written.
     std::vector<unsigned char> Base;
     TStamp Stamp;

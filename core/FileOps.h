@@ -50,6 +50,9 @@ constexpr size_t MaxReadSize = size_t{16} << 20;
 TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
                           std::vector<unsigned char>& contents, size_t maxSize = MaxReadSize);
 
+// What the reminders and the settings are created with: theirs are the user's alone.
+constexpr mode_t PrivateMode = 0600;
+
 // Replaces the file with the given bytes so that a crash or a failure at any
 // moment leaves either the whole old file or the whole new one: the bytes go to
 // a temporary file beside it, are synced, and the temporary file is renamed over
@@ -61,7 +64,8 @@ TReadResult ReadWholeFile(IFileOps& files, const std::string& path,
 // refuse once the bytes are synced (it sets errno). On failure the old file is
 // untouched, the temporary file is removed and errno is set.
 bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* data, size_t size,
-                        mode_t newMode = 0600, const std::function<bool()>& beforeRename = nullptr);
+                        mode_t newMode = PrivateMode,
+                        const std::function<bool()>& beforeRename = nullptr);
 
 // Writes a file that did not exist: a name that is taken, even by a dangling
 // link, fails with EEXIST and is left as it is. Synced, with mode 0600.
