@@ -207,8 +207,7 @@ def main():
           f"{stress.copies} window kills")
     print(f"lost {len(lost)}, doubled {len(doubled)}, resurrected {len(resurrected)}, "
           f"refused but applied {len(applied)}")
-    print("refusals:", stress.reasons, "final:", {p: sum(1 for m in final if m[0] == p) for p in "aor"})
-    print("resurrected a:", [m for m in resurrected if m[0] == "a"], "clobbered a:", len([m for m in stress.clobbered if m[0]=="a"]))
+    print("refused:", "; ".join(f"{n} \u00ab {why} \u00bb" for why, n in sorted(stress.reasons.items())))
     for name, found in (("lost", lost), ("doubled", doubled), ("resurrected", resurrected), ("applied", applied)):
         if found:
             print(f"  {name}: {sorted(found)[:20]}")

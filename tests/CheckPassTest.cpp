@@ -292,10 +292,9 @@ std::map<std::string, TAlarm> Known() { // read on the test's clock
 }
 
 struct MergeCase {
-    const char* Name;
-    const char *Start, *Elsewhere; // the file as loaded, and as another program leaves it
-    std::vector<Answer> Answers;   // to the ring of the one due; else Edit
-    const char* Edit;              // the new text of "x", "" to delete it
+    const char *Name, *Start, *Elsewhere; // the file as loaded, and as another program leaves it
+    std::vector<Answer> Answers;          // to the ring of the one due; else Edit
+    const char* Edit;                     // the new text of "x", "" to delete it
     const char* After;
     bool Told = false;
 };
@@ -347,11 +346,10 @@ TEST_F(CheckPass, OneMergeForEveryDoor) {
             Tick();
         } else {
             elsewhere();
-            const int slot = Table.Alarms[0]->Message == std::string("x") ? 0 : 1;
-            if (*c.Edit != '\0')
-                SetAlarmMessage(*Table.Alarms[slot], c.Edit);
+            if (*c.Edit != '\0') // "x", after "autre"
+                SetAlarmMessage(*Table.Alarms[1], c.Edit);
             else
-                Table.RemoveAt(slot);
+                Table.RemoveAt(1);
             Table.SaveAlarms();
         }
         EXPECT_EQ(c.Told, !Messages.Log.empty());

@@ -58,6 +58,8 @@ TEST_F(ICalendar, EachShapeBecomesItsReminder) {
         {"DTSTART;TZID=Pacific Standard Time:20270615T143000", "2027-06-15 23:30", atOnce, 0,
          "Réunion d'équipe", "R\xC3\n \xA9union d'équipe", "VEVENT", Pacific},
         {"DTSTART;VALUE=DATE:20270214", "2027-02-14 09:00", atOnce, 0},
+        {"DTSTART;VALUE=DATE:20261130\nRRULE:FREQ=WEEKLY;INTERVAL=2", "2026-12-14 09:00",
+         atEveryDays, 14},
         {"DTSTART:20260131T080000\nRRULE:FREQ=MONTHLY", "2026-12-31 08:00", atMonthly, 0},
         {"DTSTART;VALUE=DATE:19800229\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29",
          "2028-02-29 09:00", atYearly, 0},
