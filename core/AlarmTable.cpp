@@ -179,29 +179,31 @@ std::vector<unsigned char> TAlarmTable::Image() const {
     return image;
 }
 
-bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& notice) {
-    std::vector<unsigned char> theirs;
-    switch (ReadStable(theirs, Stamp)) {
-    case TReadResult::Failed:
-        return false; // never replace what could not be read
-    case TReadResult::NoFile:
-        return true; // a file that went away is written anew, whole
-    case TReadResult::Read:
-        break;
-    }
-    if (theirs.size() % AlarmRecordSize != 0)
-        Damaged = theirs;
-    theirs.resize(theirs.size() / AlarmRecordSize * AlarmRecordSize);
-    const std::map<std::string, int> base = Contents(Base), present = Contents(theirs);
-    notice.clear();
-    if (present == base)
-        return true; // no one else changed it: the table stays as it is
-    std::map<std::string, int> removed = base, added = Contents(image), made;
-    CancelCommon(removed, added);
-    std::vector<bool> dropped(theirs.size() / AlarmRecordSize);
+namespace {
+
+using TCounts = std::map<std::string, int>;
+
+// What the user is told of changes of his that met a change elsewhere (his
+// removals that are gone from the file): each of his new records is kept.
+std::string EditsNotice(const TCounts& removed, TCounts edits) {
+    std::string notice;
+    if (std::none_of(removed.begin(), removed.end(), [](auto& r) { return r.second > 0; }))
+        return notice;
+    for (const auto& [content, count] : edits)
+        for (int n = 0; n < count; ++n)
+            notice += "L'alarme « " +
+                      Utf8FromWindows1252(RecordAt({content.begin(), content.end()}, 0).Message) +
+                      " » est gardée telle que vous l'avez enregistrée, mais elle avait été "
+                      "modifiée ou supprimée ailleurs entre-temps : vérifiez la liste.\n";
+    return notice;
+}
+
+} // namespace
+
+void TAlarmTable::SettleAnswers(const std::vector<unsigned char>& theirs, const TCounts& base,
+                                TCounts& removed, TCounts& added, std::vector<bool>& dropped) {
+    const TCounts present = Contents(theirs);
     for (const TAnswer& answer : Answers) {
-        for (const std::string& one : answer.Made)
-            ++made[one];
         if (present.count(answer.Due) != 0)
             continue;
         if (int& due = removed[answer.Due]; due > 0)
@@ -221,6 +223,29 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& 
             if (int& count = added[one]; !restored && count > 0)
                 --count;
     }
+}
+
+bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& notice) {
+    std::vector<unsigned char> theirs;
+    switch (ReadStable(theirs, Stamp)) {
+    case TReadResult::Failed:
+        return false; // never replace what could not be read
+    case TReadResult::NoFile:
+        return true; // a file that went away is written anew, whole
+    case TReadResult::Read:
+        break;
+    }
+    if (theirs.size() % AlarmRecordSize != 0)
+        Damaged = theirs;
+    theirs.resize(theirs.size() / AlarmRecordSize * AlarmRecordSize);
+    const TCounts base = Contents(Base);
+    notice.clear();
+    if (Contents(theirs) == base)
+        return true; // no one else changed it: the table stays as it is
+    TCounts removed = base, added = Contents(image), made;
+    CancelCommon(removed, added);
+    std::vector<bool> dropped(theirs.size() / AlarmRecordSize);
+    SettleAnswers(theirs, base, removed, added, dropped);
     std::vector<unsigned char> merged;
     for (size_t r = 0; r < dropped.size(); ++r) {
         const auto record = theirs.begin() + static_cast<long>(r * AlarmRecordSize);
@@ -229,17 +254,12 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& 
         else if (!dropped[r])
             merged.insert(merged.end(), record, record + AlarmRecordSize);
     }
-    // A change of the user's to a reminder changed or deleted elsewhere is
-    // kept, and the user is told.
-    std::map<std::string, int> edits = added;
+    for (const TAnswer& answer : Answers)
+        for (const std::string& one : answer.Made)
+            ++made[one];
+    TCounts edits = added;
     CancelCommon(made, edits);
-    const bool met = std::any_of(removed.begin(), removed.end(), [](auto& r) { return r.second; });
-    for (const auto& [content, count] : edits)
-        for (int n = 0; met && n < count; ++n)
-            notice += "L'alarme « " +
-                      Utf8FromWindows1252(RecordAt({content.begin(), content.end()}, 0).Message) +
-                      " » est gardée telle que vous l'avez enregistrée, mais elle avait été "
-                      "modifiée ou supprimée ailleurs entre-temps : vérifiez la liste.\n";
+    notice = EditsNotice(removed, edits);
     for (const auto& [content, count] : added)
         for (int n = 0; n < count; ++n)
             merged.insert(merged.end(), content.begin(), content.end());

@@ -5,6 +5,7 @@
 #include "core/Services.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,12 @@ class TAlarmTable {
     // This table's changes since Base, applied to the file as it is now;
     // `notice` says when a change of the user's met another one.
     bool MergeWithFile(std::vector<unsigned char>& image, std::string& notice);
+    // What the answers to rings since the last save make of a merge: a due
+    // reminder gone from the file takes what its answer made with it, unless
+    // an older time of it was put back (`dropped`, by record of `theirs`).
+    void SettleAnswers(const std::vector<unsigned char>& theirs,
+                       const std::map<std::string, int>& base, std::map<std::string, int>& removed,
+                       std::map<std::string, int>& added, std::vector<bool>& dropped);
     // One try of a save: merge, keep a damaged file aside, replace the file.
     // EAGAIN: the file changed again before the rename.
     bool TrySave(std::vector<unsigned char>& image, std::string& notice);

@@ -1,11 +1,12 @@
 #include "core/FileOps.h"
 
+#include "platform/Random.h"
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -81,12 +82,10 @@ bool WriteAll(IFileOps& files, int fd, const unsigned char* data, size_t size) {
 int CreateTemporary(IFileOps& files, const std::string& target, mode_t mode,
                     std::string& temporary) {
     for (int tries = 0; tries < 16; ++tries) {
-        unsigned char random[8] = {};
-        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+        const std::string random = RandomHex(8);
+        if (random.empty())
             return -1;
-        temporary = target + ".tmp-";
-        for (const unsigned char byte : random)
-            temporary += "0123456789abcdef"[byte & 15], temporary += "0123456789abcdef"[byte >> 4];
+        temporary = target + ".tmp-" + random;
         const int fd =
             files.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST)
@@ -114,6 +113,8 @@ bool WaitForWriters(int fd) {
     }
 }
 
+// Closes fd after a write: a close that fails fails the write too, since the
+// bytes may not all be on the disk. Keeps the errno of the first failure.
 bool CloseAfter(IFileOps& files, int fd, bool ok) {
     int saved = errno;
     if (files.Close(fd) != 0 && ok) {

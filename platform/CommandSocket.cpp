@@ -1,5 +1,6 @@
 #include "platform/CommandSocket.h"
 
+#include "platform/Random.h"
 #include "platform/SingleInstance.h"
 
 #include <cerrno>
@@ -12,7 +13,6 @@
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -166,15 +166,8 @@ bool BringCopyForward(const std::string& address) {
 }
 
 std::string NewPrivateAddress() {
-    unsigned char random[16] = {};
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-        return {};
-    std::string address = "@vobrik-";
-    for (const unsigned char byte : random) {
-        address += "0123456789abcdef"[byte >> 4];
-        address += "0123456789abcdef"[byte & 15];
-    }
-    return address;
+    const std::string random = RandomHex(16);
+    return random.empty() ? random : "@vobrik-" + random;
 }
 
 int ListenAt(const std::string& name) {

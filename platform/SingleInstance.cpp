@@ -13,7 +13,6 @@
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
