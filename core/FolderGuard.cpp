@@ -32,6 +32,13 @@ std::string Announced(const std::string& folder) {
     return n > 1 && text[0] == '@' ? std::string(text, static_cast<size_t>(n)) : std::string();
 }
 
+int Lock(int fd) {
+    int taken;
+    while ((taken = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    return taken;
+}
+
 } // namespace
 
 TFolderGuard::~TFolderGuard() {
@@ -48,11 +55,24 @@ TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder,
                                            std::vector<std::string>& addresses) {
     Release();
     addresses.clear();
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return TState::Failed;
-    int taken;
-    while ((taken = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    int taken = Lock(fd);
+    if (taken != 0 && errno != EWOULDBLOCK) {
+        // NFS locks a folder for no one (its flock needs a file open for
+        // writing): there the guard is the guard file, as before.
+        ::close(fd);
+        const std::string path = folder + "/" + FolderGuardName;
+        if ((fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) < 0)
+            return TState::Failed;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+            ::close(fd);
+            errno = EPERM; // another user's guard would let him hold our folder
+            return TState::Failed;
+        }
+        taken = Lock(fd);
     }
     if (taken == 0) {
         Fd = fd;
