@@ -55,6 +55,7 @@ TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder,
                                            std::vector<std::string>& addresses) {
     Release();
     addresses.clear();
+    OnFile = false;
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return TState::Failed;
@@ -73,6 +74,7 @@ TFolderGuard::TState TFolderGuard::TryTake(const std::string& folder,
             return TState::Failed;
         }
         taken = Lock(fd);
+        OnFile = true;
     }
     if (taken == 0) {
         Fd = fd;
@@ -100,8 +102,15 @@ std::string TFolderGuard::Address() const {
 }
 
 bool TFolderGuard::Announce(const std::string& address) {
-    return Fd >= 0 && SaveFileAtomically(SystemFileOps(), Folder + "/" + FolderGuardName,
-                                         address.data(), address.size());
+    if (Fd < 0)
+        return false;
+    // A guard file that is the lock is written in place: replacing it would
+    // leave the lock on a file no one else opens.
+    if (OnFile)
+        return ::ftruncate(Fd, 0) == 0 && ::pwrite(Fd, address.data(), address.size(), 0) ==
+                                              static_cast<ssize_t>(address.size());
+    return SaveFileAtomically(SystemFileOps(), Folder + "/" + FolderGuardName, address.data(),
+                              address.size());
 }
 
 } // namespace vobrik

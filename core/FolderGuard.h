@@ -37,6 +37,7 @@ class TFolderGuard {
   private:
     int Fd = -1;
     std::string Folder;
+    bool OnFile = false; // the lock is on the guard file, where the folder cannot be locked
 };
 
 } // namespace vobrik
