@@ -308,7 +308,7 @@ TReply HelpReply() {
     for (const TOption* option : everywhere)
         reply.Out += HelpLine("    " + Named(option->Long, option->Value), option->Help);
     reply.Out += "\nCodes de sortie : 0 fait, 1 refusé (rien n'a changé), 2 erreur "
-                 "d'utilisation.\n"
+                 "d'utilisation, 3 pas de réponse à temps (rien n'a changé).\n"
                  "Bash complète les options et les identifiants ; voir aussi man vobrik.\n";
     return reply;
 }
