@@ -46,8 +46,11 @@ class Stress:
         self.lock, self.rng = threading.Lock(), random.Random(32)
         self.added, self.refused, self.killed, self.deleted, self.outside, self.rings = {}, [], [], [], [], []
         self.own_races = self.commands = self.rewrites = self.answered = self.copies = 0
-        self.clobbered = set()  # what a rewrite replaced unread: its own race, not Vobrik's
+        # Not counted: what a rewrite replaced unread (its own race), and what a
+        # delete did or not when the window was killed before it answered.
+        self.clobbered = set()
         self.reasons = {}
+        self.pending = set()  # acknowledged adds to delete
 
     def running(self):
         return time.monotonic() < self.end
@@ -79,30 +82,43 @@ class Stress:
                     self.killed.append(message)
                 elif code == 0:
                     self.added[message] = key
+                    self.pending.add(message)
                 else:
                     self.refused.append(message)
 
     def deleter(self, name):
         while self.running():
             with self.lock:
-                # And again what a rewrite brought back: the table stays under 100.
-                choices = [m for m in self.added
-                           if m.startswith(name + "-") and (m not in self.deleted or m in self.clobbered)]
+                choices = sorted(m for m in self.pending if m.startswith(name + "-"))
             if len(choices) < 5:
+                # Killed adds that were applied all the same are deleted too,
+                # by the keys the list shows.
+                for line in self.command("--list", "--tsv")[1].splitlines():
+                    key, message = line.split("\t")[0], line.split("\t")[-1]
+                    with self.lock:
+                        if message in self.killed and message not in self.added:
+                            self.added[message] = key
+                            self.pending.add(message)
                 time.sleep(0.01)
                 continue
             message = self.rng.choice(choices)
-            if self.command("--delete", self.added[message])[0] == 0:
-                with self.lock:
+            code = self.command("--delete", self.added[message])[0]
+            with self.lock:
+                self.pending.discard(message)
+                if code == 0:
                     self.deleted.append(message)
+                elif code is None:  # the window was killed: deleted or not, as it says
+                    self.clobbered.add(message)
 
     def rewriter(self):
         for n in itertools_count():
-            if not self.running():
+            if not self.running() or os.environ.get("REWRITES") == "0":
                 return
             # One in sixteen adds a reminder that rings at once, one in 64 one
             # for later; the others write the file as it is.
             due, later = n % 16 == 0, n % 64 == 1
+            if len(open(self.path, "rb").read()) >= 80 * RECORD:
+                due = later = False  # past the table's 100, a reminder would never ring
             message = f"{'r' if due else 'o'}{n}"
             extra = record(int(time.time()) - 5 if due else 1924984800, message) if due or later else b""
             if self.rng.random() < 0.9:
@@ -128,7 +144,10 @@ class Stress:
                 ours = replaced == current
                 if not ours:
                     with self.lock:
-                        self.clobbered.update(set(messages(replaced)) ^ set(messages(current)))
+                        brought = set(messages(replaced)) ^ set(messages(current))
+                        self.clobbered |= brought
+                        # Deleted ones it brought back are deleted again: the table stays under 100.
+                        self.pending |= {m for m in brought if m in self.added}
             with self.lock:
                 self.rewrites += 1
                 if not ours:  # Vobrik replaced the file first: this write went nowhere
@@ -208,6 +227,8 @@ def main():
     print(f"lost {len(lost)}, doubled {len(doubled)}, resurrected {len(resurrected)}, "
           f"refused but applied {len(applied)}")
     print("refused:", "; ".join(f"{n} \u00ab {why} \u00bb" for why, n in sorted(stress.reasons.items())))
+    for m in lost:
+        print(f"  {m}: killed {m in stress.killed}, deleted {m in stress.deleted}, pending {m in stress.pending}")
     for name, found in (("lost", lost), ("doubled", doubled), ("resurrected", resurrected), ("applied", applied)):
         if found:
             print(f"  {name}: {sorted(found)[:20]}")

@@ -127,8 +127,11 @@ TReadResult TAlarmTable::ReadStable(std::vector<unsigned char>& contents, TStamp
     for (int tries = 0;; ++tries) {
         stamp = StampOf(FileName_);
         const TReadResult read = ReadWholeFile(Files, FileName_, contents);
+        // A file rewritten in place while it was read, to its old size within
+        // the clock's tick, keeps its stamp: the bytes read fall short of it.
         // Still changing after that many reads: the save's last check sees it.
-        if (read == TReadResult::Failed || StampOf(FileName_) == stamp || tries == 50)
+        const bool whole = read != TReadResult::Read || contents.size() == stamp.Size;
+        if (read == TReadResult::Failed || (whole && StampOf(FileName_) == stamp) || tries == 50)
             return read;
     }
 }
