@@ -83,7 +83,8 @@ std::string FolderProblem(const std::string& folder) {
 }
 
 // Loads the reminder file at `path`, applies the request and saves; `shown`
-// follows the file's name in --list.
+// follows the file's name in --list. Messages the table would show in a box
+// go to the reply.
 TReply RunOnFile(const TRequest& request, const std::string& path, const char* shown,
                  const std::string& cwd, const std::function<bool()>& stillWanted = nullptr) {
     TNoList list;
@@ -93,8 +94,10 @@ TReply RunOnFile(const TRequest& request, const std::string& path, const char* s
     table.StillWanted = stillWanted;
     if (table.LoadAlarms() == TLoadResult::OpenFailed)
         return Refusal(ExitRefused, "impossible de lire " + path + " : " + FrenchError(errno));
+    if (request.Command == nullptr || request.Command->Run == nullptr)
+        return Refusal(ExitUsage, "commande inattendue");
     TCommandContext context{table, path + shown, cwd};
-    TReply reply = RunTableCommand(context, request);
+    TReply reply = request.Command->Run(context, request);
     reply.Err = messages.Text + reply.Err;
     return reply;
 }
@@ -106,18 +109,7 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 } // namespace
 
-TReply RunTableCommand(TCommandContext& context, const TRequest& request) {
-    if (request.Command == nullptr || request.Command->Run == nullptr)
-        return Refusal(ExitUsage, "commande inattendue");
-    TCapturedMessages captured;
-    IMessages& previous = context.Table.SwapMessages(captured);
-    TReply reply = request.Command->Run(context, request);
-    context.Table.SwapMessages(previous);
-    reply.Err = captured.Text + reply.Err;
-    return reply;
-}
-
-TReply AnswerFromRunningCopy(const TAlarmTable& table, const std::string& cwd,
+TReply AnswerFromRunningCopy(const std::string& fileName, const std::string& cwd,
                              const std::vector<std::string>& args,
                              const std::function<bool()>& stillWanted) {
     TRequest request;
@@ -133,17 +125,16 @@ TReply AnswerFromRunningCopy(const TAlarmTable& table, const std::string& cwd,
     // Even while a window of the copy waits for an answer (a ring, the
     // editor, a question), maybe for hours: the table takes the change when
     // it reads the file again, or merges it at its next save.
-    return RunOnFile(request, Absolute(table.FileName(), here), " (Vobrik lancé)", cwd,
-                     stillWanted);
+    return RunOnFile(request, Absolute(fileName, here), " (Vobrik lancé)", cwd, stillWanted);
 }
 
-std::string AnswerCommandRequest(const TAlarmTable& table, const std::string& payload,
+std::string AnswerCommandRequest(const std::string& fileName, const std::string& payload,
                                  const std::function<bool()>& stillWanted) {
     std::string cwd;
     std::vector<std::string> args;
     if (!DecodeRequest(payload, cwd, args))
         return EncodeReply(Refusal(ExitUsage, "requête illisible"));
-    return EncodeReply(AnswerFromRunningCopy(table, cwd, args, stillWanted));
+    return EncodeReply(AnswerFromRunningCopy(fileName, cwd, args, stillWanted));
 }
 
 std::string RequestFolder(const TRequest& request, const std::string& cwd) {

@@ -15,23 +15,18 @@ namespace vobrik {
 // A path read from the terminal's directory, made plain.
 std::string Absolute(const std::string& path, const std::string& cwd);
 
-// Runs a command's handler, as the main dialog's buttons would: the table is
-// saved and shown again. Messages the table would show in a box go to the
-// reply.
-TReply RunTableCommand(TCommandContext& context, const TRequest& request);
-
 // The running copy's side: the arguments sent by a terminal whose current
-// directory was `cwd`, applied to the file of the table kept in this
-// process's current directory, whose guard the copy holds. The table itself
+// directory was `cwd`, applied to the reminder file `fileName` of this
+// process's current directory, whose guard the copy holds. The copy's table
 // is left as it is, to take the file again: a command refused is a command
 // that changed nothing, and one whose terminal gave up (`stillWanted`) is not
 // written.
-TReply AnswerFromRunningCopy(const TAlarmTable& table, const std::string& cwd,
+TReply AnswerFromRunningCopy(const std::string& fileName, const std::string& cwd,
                              const std::vector<std::string>& args,
                              const std::function<bool()>& stillWanted = nullptr);
 
 // The running copy's answer to an encoded request.
-std::string AnswerCommandRequest(const TAlarmTable& table, const std::string& payload,
+std::string AnswerCommandRequest(const std::string& fileName, const std::string& payload,
                                  const std::function<bool()>& stillWanted);
 
 // The folder a request works on while no copy runs: --dir, read from `cwd`,

@@ -203,9 +203,9 @@ std::string EditsNotice(const TCounts& removed, TCounts edits) {
 
 } // namespace
 
-void TAlarmTable::SettleAnswers(const std::vector<unsigned char>& theirs, const TCounts& base,
-                                TCounts& removed, TCounts& added, std::vector<bool>& dropped) {
-    const TCounts present = Contents(theirs);
+void TAlarmTable::SettleAnswers(const std::vector<unsigned char>& theirs, const TCounts& present,
+                                const TCounts& base, TCounts& removed, TCounts& added,
+                                std::vector<bool>& dropped) {
     for (const TAnswer& answer : Answers) {
         if (present.count(answer.Due) != 0)
             continue;
@@ -243,12 +243,13 @@ bool TAlarmTable::MergeWithFile(std::vector<unsigned char>& image, std::string& 
     theirs.resize(theirs.size() / AlarmRecordSize * AlarmRecordSize);
     const TCounts base = Contents(Base);
     notice.clear();
-    if (Contents(theirs) == base)
+    const TCounts present = Contents(theirs);
+    if (present == base)
         return true; // no one else changed it: the table stays as it is
     TCounts removed = base, added = Contents(image), made;
     CancelCommon(removed, added);
     std::vector<bool> dropped(theirs.size() / AlarmRecordSize);
-    SettleAnswers(theirs, base, removed, added, dropped);
+    SettleAnswers(theirs, present, base, removed, added, dropped);
     std::vector<unsigned char> merged;
     for (size_t r = 0; r < dropped.size(); ++r) {
         const auto record = theirs.begin() + static_cast<long>(r * AlarmRecordSize);

@@ -99,6 +99,7 @@ class TAlarmTable {
     // reminder gone from the file takes what its answer made with it, unless
     // an older time of it was put back (`dropped`, by record of `theirs`).
     void SettleAnswers(const std::vector<unsigned char>& theirs,
+                       const std::map<std::string, int>& present,
                        const std::map<std::string, int>& base, std::map<std::string, int>& removed,
                        std::map<std::string, int>& added, std::vector<bool>& dropped);
     // One try of a save: merge, keep a damaged file aside, replace the file.

@@ -113,9 +113,12 @@ bool WaitForWriters(int fd) {
     }
 }
 
-// Closes fd after a write: a close that fails fails the write too, since the
-// bytes may not all be on the disk. Keeps the errno of the first failure.
-bool CloseAfter(IFileOps& files, int fd, bool ok) {
+// Writes the bytes to a new file, syncs and closes it: a close that fails
+// fails the write too, since the bytes may not all be on the disk. Keeps the
+// errno of the first failure.
+bool WriteSyncClose(IFileOps& files, int fd, const void* data, size_t size) {
+    bool ok =
+        WriteAll(files, fd, static_cast<const unsigned char*>(data), size) && files.Fsync(fd) == 0;
     int saved = errno;
     if (files.Close(fd) != 0 && ok) {
         ok = false;
@@ -231,9 +234,7 @@ bool SaveFileAtomically(IFileOps& files, const std::string& path, const void* da
     if (mode != 0)
         ::fchmod(fd, mode);
 
-    bool ok = CloseAfter(files, fd,
-                         WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
-                             files.Fsync(fd) == 0);
+    bool ok = WriteSyncClose(files, fd, data, size);
     ok = ok && (!beforeRename || beforeRename()) &&
          files.Rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
@@ -251,9 +252,7 @@ bool CreateNewFile(IFileOps& files, const std::string& path, const void* data, s
     const int fd = files.Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
-    const bool ok = CloseAfter(files, fd,
-                               WriteAll(files, fd, static_cast<const unsigned char*>(data), size) &&
-                                   files.Fsync(fd) == 0);
+    const bool ok = WriteSyncClose(files, fd, data, size);
     if (ok)
         SyncDirectory(files, DirectoryOf(path));
     return ok;

@@ -216,15 +216,16 @@ TEST(CalendarCommands, RunningCopyReadsTheTerminalsFileAndKeepsTheLimit) {
     table.Append(ImportICalendar(Calendar(twin), 0).Alarms.at(0));
     ASSERT_TRUE(table.SaveAlarms());
     Write(dir.Path("in.ics"), Calendar(twin + twin + Event("DTSTART:20300102T080000Z")));
-    const TReply reply = AnswerFromRunningCopy(table, dir.Root(), {"--import-ics", "in.ics"});
+    const TReply reply =
+        AnswerFromRunningCopy(table.FileName(), dir.Root(), {"--import-ics", "in.ics"});
     EXPECT_EQ(ExitDone, reply.Code);
     EXPECT_EQ("1 alarme importée, 1 alarme déjà présente, 0 événement ignoré :\n"
               "  « Rendez-vous » : déjà présente\n",
               reply.Out);
     EXPECT_EQ("vobrik : 1 alarme laissée de côté : Vobrik ne garde que 100 alarmes.\n", reply.Err);
     EXPECT_EQ(size_t{100} * AlarmRecordSize, test::ReadBytes(dir.Path("ALARMS.VBK")).size());
-    const TReply add =
-        AnswerFromRunningCopy(table, dir.Root(), {"--add", "m", "--at", "2027-01-05 10:00"});
+    const TReply add = AnswerFromRunningCopy(table.FileName(), dir.Root(),
+                                             {"--add", "m", "--at", "2027-01-05 10:00"});
     EXPECT_EQ(ExitRefused, add.Code);
     EXPECT_NE(std::string::npos, add.Err.find("plus de 100 alarmes")) << add.Err;
     EXPECT_TRUE(messages.Log.empty());

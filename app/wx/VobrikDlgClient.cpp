@@ -78,7 +78,7 @@ void TVobrikDlgClient::SetupWindow() {
     SetCommandHandler([this](const std::string& command, const std::function<bool()>& wanted) {
         if (!TableLoaded)
             return std::string();
-        const std::string answer = AnswerCommandRequest(Table, command, wanted);
+        const std::string answer = AnswerCommandRequest(Table.FileName(), command, wanted);
         // The list and the tray follow at once, rather than at the file's notice.
         FileChanged();
         return answer;
